@@ -1,0 +1,67 @@
+// SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
+// The simulated hardware of one device: its traffic, links, PHYs, SFP modules
+// and GPS receiver. Everything is a function of the simulator clock and a seed,
+// so a test that replays hours of traffic costs no more than one poll, and two
+// runs with the same seed and clock give the same numbers. Not thread-safe:
+// the simulator core serialises every call under its own lock.
+
+#pragma once
+
+#include "lumenquillapi.h"
+
+#include <nlohmann/json_fwd.hpp>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace lqsim {
+
+struct PhysicsSettings; // defined in devicephysics.cpp
+
+class DevicePhysics {
+public:
+    // Reads the physical part of one scenario device (its "ports", "traffic",
+    // "sfp" and "gps" members; absent members take believable defaults).
+    // On a bad value it answers nullptr and sets *error to
+    // "<json path>: <what is wrong>", e.g. "traffic.a.load: must be between 0 and 1".
+    static std::shared_ptr<const PhysicsSettings> parse(const nlohmann::json &device, std::string *error);
+    // Defaults for a device that the scenario describes no further.
+    static std::shared_ptr<const PhysicsSettings> defaults();
+
+    // A device powered on at powerOnMs (simulator clock). capabilities decides
+    // the statistics format (0x100 ports, 0x200 configurable counters), whether
+    // there is a GPS (0x8) and whether the ports take SFP modules (0x40).
+    DevicePhysics(std::shared_ptr<const PhysicsSettings> settings, uint32_t capabilities, uint64_t seed,
+                  uint64_t powerOnMs);
+    ~DevicePhysics();
+    DevicePhysics(const DevicePhysics &) = delete;
+    DevicePhysics &operator=(const DevicePhysics &) = delete;
+
+    // Port settings and features in force (span mode, disabled ports, loopback,
+    // slicing, timing settings); they decide link speeds and what is counted.
+    void configure(const DeviceFeatures &features, const DevicePortsSpeed &ports, uint64_t nowMs);
+    void setCounterV2(const CounterV2Config &config, uint64_t nowMs);
+    void setPacketFilter(const PacketFilter &filter, uint64_t nowMs);
+    void setDpiFilter(const DpiFilter &filter, uint64_t nowMs);
+    // Set the device clock (source 2 = GPS, 5 = SNTP with the seconds given).
+    void setTime(const TimingTimeSet &timeSet, uint64_t nowMs);
+
+    // Physical events driven by tests and scenarios.
+    void setLinkForcedDown(int port, bool down, uint64_t nowMs);
+    void setSfpPresent(int port, bool present, uint64_t nowMs);
+
+    // Records as the device reports them at nowMs. Calls come with a
+    // non-decreasing clock.
+    void statistics(uint64_t nowMs, DeviceStatistics *out);
+    void linkStatus(uint64_t nowMs, LinkStatus *out);
+    void timingStatus(uint64_t nowMs, TimingStatus *out);
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+} // namespace lqsim

@@ -1,0 +1,102 @@
+/* SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
+ * SPDX-License-Identifier: GPL-3.0-or-later
+ *
+ * Control and test interface of the device simulator. Exported from the
+ * simulated libLumenquillAPI.so.2 next to the device library functions; the
+ * manager never calls it, tests and benchmarks drive the simulated devices
+ * through it instead of sleeping.
+ *
+ * Devices are named by their MAC text, six two-digit lower-case hexadecimal
+ * bytes joined by ':' ("02:4c:51:00:00:01"). Ports are 0 (Port A) and 1 (Port B).
+ * Functions returning int answer 0 on success and -1 when the device or
+ * argument is unknown.
+ */
+#pragma once
+#ifndef LQSIM_H
+#define LQSIM_H
+
+#include "lumenquillapi.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ------------------------------------------------------------ scenario */
+
+/* Replace every device with those of a scenario (JSON text or file). Devices
+ * already announced leave (device-gone callbacks) and the new ones arrive, when
+ * the library is initialised. On a malformed scenario the error is written to
+ * stderr as one line naming the file (or "<text>"), line and field, and the
+ * simulator is left with no devices; the answer is then -1. */
+int lqsim_load_scenario_text(const char *json);
+int lqsim_load_scenario_file(const char *path);
+
+/* ------------------------------------------------------------ clock */
+
+/* Switch to a manual clock that stands still at startMs (milliseconds since
+ * 1970-01-01 UTC; 0 keeps the current time) until advanced. */
+void lqsim_use_manual_clock(uint64_t startMs);
+/* Back to the wall clock (continuing from the manual time, no jump back). */
+void lqsim_use_real_clock(void);
+/* Advance the manual clock. Returns after every event that fell due (device
+ * arrivals and departures, restarts, firmware progress) has been handled and its
+ * callbacks have returned. */
+void lqsim_advance_clock(uint64_t ms);
+/* The simulator's clock, milliseconds since 1970-01-01 UTC. */
+uint64_t lqsim_now_ms(void);
+
+/* ------------------------------------------------------------ devices */
+
+/* Plug a device described as one entry of a scenario's "devices" array (JSON
+ * object text). A MAC already present is refused (-1). */
+int lqsim_plug(const char *deviceJson);
+/* Unplug a device; the device-gone callback follows on the simulator thread. */
+int lqsim_unplug(const char *mac);
+/* Current handle of a plugged and announced device, 0 when there is none. */
+uint64_t lqsim_handle_of(const char *mac);
+/* Number of devices currently plugged. */
+int lqsim_device_count(void);
+
+/* ------------------------------------------------------------ faults */
+
+enum {
+    LQSIM_FAIL_ONCE = 1,   /* the next call fails, later calls succeed */
+    LQSIM_FAIL_ALWAYS = 2, /* every call fails until cleared */
+    LQSIM_FAIL_RATE = 3    /* each call fails with probability `rate` (seeded) */
+};
+
+/* Make a library function (named as in lumenquillapi.h, e.g.
+ * "LumenquillAPIGetTimingStatus") fail with `code` (non-zero). For functions
+ * that cannot fail (GetVersion, GetDeviceCapabilities) the call is refused. */
+int lqsim_fail(const char *function, int mode, double rate, int code);
+void lqsim_clear_failures(void);
+/* How many times a library function has been called since the last reset
+ * (failed calls included). */
+uint64_t lqsim_call_count(const char *function);
+void lqsim_reset_call_counts(void);
+
+/* ------------------------------------------------------------ physical events */
+
+/* Bring a port's link down (up = 0) or let it come up again (up = 1). */
+int lqsim_set_link(const char *mac, int port, int up);
+/* Insert (present = 1) or remove (0) a port's SFP module. */
+int lqsim_set_sfp_module(const char *mac, int port, int present);
+
+/* ------------------------------------------------------------ read back what the manager set */
+
+/* Each answers -1 when the manager has not set that record on that device yet. */
+int lqsim_last_features(const char *mac, DeviceFeatures *out);
+int lqsim_last_ports_speed(const char *mac, DevicePortsSpeed *out);
+int lqsim_last_counter_v2(const char *mac, uint32_t index, CounterV2Config *out);
+int lqsim_last_packet_filter(const char *mac, PacketFilter *out);
+int lqsim_last_dpi_filter(const char *mac, DpiFilter *out);
+int lqsim_last_timing_time(const char *mac, TimingTimeSet *out);
+/* The configuration's path is copied as UTF-8 into pathOut (NUL-terminated,
+ * truncated to pathSize); the record's own path pointer is set to NULL. */
+int lqsim_last_disk_dump_config(const char *mac, DiskDumpConfig *out, char *pathOut, size_t pathSize);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* LQSIM_H */
