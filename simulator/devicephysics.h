@@ -58,6 +58,10 @@ public:
     void statistics(uint64_t nowMs, DeviceStatistics *out);
     void linkStatus(uint64_t nowMs, LinkStatus *out);
     void timingStatus(uint64_t nowMs, TimingStatus *out);
+    // What reached the host since power-on after hardware drops, the packet
+    // filter, the pattern filter and slicing: packets and bytes. For the
+    // capture writer's figures and for tests of the filters.
+    void captured(uint64_t nowMs, uint64_t *packets, uint64_t *bytes);
 
 private:
     struct State;

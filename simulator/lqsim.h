@@ -95,6 +95,47 @@ int lqsim_last_timing_time(const char *mac, TimingTimeSet *out);
  * truncated to pathSize); the record's own path pointer is set to NULL. */
 int lqsim_last_disk_dump_config(const char *mac, DiskDumpConfig *out, char *pathOut, size_t pathSize);
 
+/* ------------------------------------------------------------ library answers */
+
+/* What the simulated library answers when a call fails, so that tests can
+ * tell the reasons apart. LQ_FIRMWARE_UPDATE_RUNNING (-13) is not among them. */
+enum {
+    LQSIM_ERR_UNKNOWN_HANDLE = -2,      /* no announced device has that handle */
+    LQSIM_ERR_INVALID_ARGUMENT = -3,    /* null pointer, index out of range */
+    LQSIM_ERR_NOT_SUPPORTED = -4,       /* the device type lacks the capability */
+    LQSIM_ERR_BUSY = -5,                /* a firmware update is running */
+    LQSIM_ERR_NOT_READY = -6,           /* capture without configuration, progress without update */
+    LQSIM_ERR_IMAGE_UNREADABLE = -7,    /* firmware image missing or unreadable */
+    LQSIM_ERR_IMAGE_FOREIGN = -8,       /* not a LumenQuill firmware image */
+    LQSIM_ERR_IMAGE_WRONG_DEVICE = -9,  /* the image does not list the device's type */
+    LQSIM_ERR_IMAGE_CORRUPT = -10,      /* payload CRC mismatch, found while verifying */
+    LQSIM_ERR_NO_CRC32 = -11,           /* the process exports no CRC32Generator */
+    LQSIM_ERR_INTERNAL = -12            /* the simulator itself failed (out of memory) */
+};
+
+/* Simulator clock durations. */
+enum {
+    LQSIM_RESTART_MS = 3000,          /* a restarting device is away this long */
+    LQSIM_FIRMWARE_VERIFY_MS = 1000,  /* an update verifies the image first... */
+    LQSIM_FIRMWARE_UPDATE_MS = 8000   /* ...and has finished writing it by then */
+};
+
+/* ------------------------------------------------------------ start-up scenario, replugging, state */
+
+/* Back to the scenario the library starts with: the file named by
+ * LUMENQUILL_SIM_SCENARIO (read again now), or the compiled-in default when
+ * that is unset or empty. Answers like lqsim_load_scenario_file. */
+int lqsim_load_startup_scenario(void);
+
+/* Pull a device's cable and put it back: it leaves now and returns after
+ * LQSIM_RESTART_MS with a new handle, exactly as after a restart (saved
+ * settings in force, a finished firmware update installed). -1 for an unknown
+ * MAC or while a firmware update is running. */
+int lqsim_replug(const char *mac);
+
+/* Whether the library is initialised (its thread runs). */
+int lqsim_is_initialized(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,1337 @@
+// SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
+// The simulated hardware of one device: links, PHYs, traffic counters,
+// configurable counters, capture path, SFP modules, GPS and device clock.
+//
+// Scenario members read here (all optional; PHYSICS.md has the long form).
+// "traffic", "ports" and "sfp" take their keys either at their top level (both
+// ports) or inside "a" / "b" (one port, overriding the top level):
+//
+//   "traffic": { "load": 0.3, "burstiness": 0.3, "periodSeconds": 600,
+//                "ipv6": 0.15, "multicast": 0.03, "broadcast": 0.01, "jumbo": 0,
+//                "crcErrors": 2e-6, "collisions": 2e-7, "jabbers": 5e-8,
+//                "dropThreshold": 0.92, "softwareDrops": 5e-7, "a": {...}, "b": {...} }
+//   "ports":   { "media": "copper" | "10G",
+//                "partner": { "connected": true, "autoNegotiation": true,
+//                             "abilities": ["1000full", "1000half", "100full", "100half", "10full", "10half"],
+//                             "pause": ["symmetric", "asymmetric"], "role": "auto" | "master" | "slave" },
+//                "flaps": [ { "at": 120, "for": 2.5 } ], "a": {...}, "b": {...} }
+//   "sfp":     { "present": true, "type": "10GBASE-SR" | "10GBASE-LR" | "1000BASE-SX",
+//                "vendorName", "vendorOui", "model", "revision", "dateCode", "serialNumber",
+//                "nominalBitRate", "bitRateMarginUpper", "bitRateMarginLower", "encoding",
+//                "rateIdentifier", "identifier", "extendedIdentifier", "connector", "wavelength",
+//                "diagnosticMonitoringType", "sff8472Compliance", "lengthSingleMode", "lengthOm2",
+//                "lengthOm1", "lengthCopper", "lengthOm3", "options": [14 words], "transceiver": [56 words],
+//                "diagnostics" / "lowAlarm" / "lowWarning" / "highWarning" / "highAlarm":
+//                    { "temperature", "voltage", "txBias", "txPower", "rxPower" },
+//                "wander": 1, "txFault": false, "a": {...}, "b": {...} }
+//   "gps":     { "present": true, "acquireSeconds": 45, "lockSeconds": 60, "externalPps": false,
+//                "gpsSatellites": 9, "glonassSatellites": 6 }
+//
+// Port A defaults to a 10GBASE-SR module, Port B to a 10GBASE-LR one; "type"
+// restores a preset before the other keys of the same object apply.
+//
+// The sixteenth configurable counter doubles as the hardware drop total: while
+// its rule enables neither port (which includes a rule never set), it counts
+// the packets the capture path dropped on both ports; once a rule enables a
+// port it counts that rule like the other fifteen, continuing from its value.
+
+#include "devicephysics.h"
+
+#include "gpsreceiver.h"
+#include "sfpmodule.h"
+#include "simnoise.h"
+#include "trafficmodel.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+namespace lqsim {
+
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr uint64_t kFineStepMs = 100;
+constexpr uint64_t kCoarseStepMs = 1000;
+// Long gaps are replayed in coarse steps except for their last hour, which
+// keeps a ten-hour jump cheap while recent figures stay finely resolved.
+constexpr uint64_t kFineHorizonMs = 3600 * 1000;
+
+enum Ability { Ability1000Full, Ability1000Half, Ability100Full, Ability100Half, Ability10Full, Ability10Half, AbilityCount };
+constexpr std::array<const char *, AbilityCount> kAbilityNames{"1000full", "1000half", "100full", "100half", "10full", "10half"};
+constexpr std::array<uint32_t, AbilityCount> kAbilitySpeed{LQ_LINK_1G, LQ_LINK_1G, LQ_LINK_100M, LQ_LINK_100M, LQ_LINK_10M, LQ_LINK_10M};
+constexpr std::array<bool, AbilityCount> kAbilityHalf{false, true, false, true, false, true};
+
+enum class Media { Copper, TenGig };
+enum class Role { Auto, Master, Slave };
+
+struct PartnerSettings {
+    bool connected = true;
+    bool autoNegotiation = true;
+    std::array<bool, AbilityCount> abilities{true, true, true, true, true, true};
+    bool symmetricPause = true;
+    bool asymmetricPause = true;
+    Role role = Role::Auto;
+};
+
+struct Flap {
+    uint64_t atMs = 0; // after power-on
+    uint64_t durationMs = 0;
+};
+
+struct PortPhysics {
+    Media media = Media::Copper;
+    PartnerSettings partner;
+    std::vector<Flap> flaps;
+};
+
+} // namespace
+
+struct PhysicsSettings {
+    std::array<PortPhysics, 2> ports;
+    std::array<TrafficProfile, 2> traffic;
+    std::array<SfpModuleSettings, 2> sfp;
+    GpsSettings gps;
+};
+
+namespace {
+
+// ------------------------------------------------------------------ parsing
+
+struct ParseError {
+    std::string text;
+};
+
+[[noreturn]] void fail(const std::string &path, const std::string &what)
+{
+    throw ParseError{path + ": " + what};
+}
+
+std::string numberText(double v)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", v);
+    return buf;
+}
+
+double number(const Json &v, const std::string &path, double lo, double hi)
+{
+    if (!v.is_number())
+        fail(path, "must be a number");
+    const double d = v.get<double>();
+    if (!(d >= lo && d <= hi))
+        fail(path, "must be between " + numberText(lo) + " and " + numberText(hi));
+    return d;
+}
+
+uint32_t whole(const Json &v, const std::string &path, uint32_t lo, uint32_t hi)
+{
+    if (!v.is_number_integer())
+        fail(path, "must be a whole number");
+    if (v.is_number_unsigned() ? v.get<uint64_t>() > hi || v.get<uint64_t>() < lo
+                               : v.get<int64_t>() < int64_t(lo) || v.get<int64_t>() > int64_t(hi))
+        fail(path, "must be between " + std::to_string(lo) + " and " + std::to_string(hi));
+    return uint32_t(v.get<int64_t>());
+}
+
+bool boolean(const Json &v, const std::string &path)
+{
+    if (!v.is_boolean())
+        fail(path, "must be true or false");
+    return v.get<bool>();
+}
+
+std::string text(const Json &v, const std::string &path, size_t maxLength)
+{
+    if (!v.is_string())
+        fail(path, "must be a string");
+    std::string s = v.get<std::string>();
+    if (s.size() > maxLength)
+        fail(path, "must be at most " + std::to_string(maxLength) + " characters");
+    for (unsigned char c : s) {
+        if (c < 0x20 || c > 0x7e)
+            fail(path, "must be printable ASCII");
+    }
+    return s;
+}
+
+void requireObject(const Json &v, const std::string &path)
+{
+    if (!v.is_object())
+        fail(path, "must be an object");
+}
+
+std::string indexed(const std::string &path, size_t i)
+{
+    return path + "[" + std::to_string(i) + "]";
+}
+
+// Applies the keys of obj through apply(key, value, path), which answers
+// false for a key it does not know. `first` is applied before the others
+// because it resets what they refine.
+template <typename F> void eachMember(const Json &obj, const std::string &path, const char *first, F apply)
+{
+    requireObject(obj, path);
+    if (first && obj.contains(first) && !apply(std::string(first), obj.at(first), path + "." + first))
+        fail(path + "." + first, "unknown member");
+    for (auto it = obj.begin(); it != obj.end(); ++it) {
+        if (first && it.key() == first)
+            continue;
+        if (!apply(it.key(), it.value(), path + "." + it.key()))
+            fail(path + "." + it.key(), "unknown member");
+    }
+}
+
+// A per-port member: top-level keys for both ports, then "a" and "b".
+template <typename T, typename F>
+void perPortMember(const Json &device, const char *name, std::array<T, 2> &out, const char *first, F apply)
+{
+    const auto it = device.find(name);
+    if (it == device.end())
+        return;
+    const std::string path = name;
+    requireObject(*it, path);
+    Json common = Json::object();
+    for (auto m = it->begin(); m != it->end(); ++m) {
+        if (m.key() != "a" && m.key() != "b")
+            common[m.key()] = m.value();
+    }
+    for (T &port : out)
+        eachMember(common, path, first, [&](const std::string &k, const Json &v, const std::string &p) { return apply(port, k, v, p); });
+    for (int p = 0; p < 2; ++p) {
+        const char *portName = p == 0 ? "a" : "b";
+        if (it->contains(portName))
+            eachMember(it->at(portName), path + "." + portName, first,
+                       [&](const std::string &k, const Json &v, const std::string &kp) { return apply(out[size_t(p)], k, v, kp); });
+    }
+}
+
+bool applyTraffic(TrafficProfile &t, const std::string &key, const Json &v, const std::string &path)
+{
+    struct Field {
+        const char *name;
+        double TrafficProfile::*member;
+        double lo;
+        double hi;
+    };
+    static const Field fields[] = {
+        {"load", &TrafficProfile::load, 0, 1},
+        {"burstiness", &TrafficProfile::burstiness, 0, 1},
+        {"periodSeconds", &TrafficProfile::periodSeconds, 1, 86400},
+        {"ipv6", &TrafficProfile::ipv6, 0, 1},
+        {"multicast", &TrafficProfile::multicast, 0, 0.5},
+        {"broadcast", &TrafficProfile::broadcast, 0, 0.5},
+        {"jumbo", &TrafficProfile::jumbo, 0, 1},
+        {"crcErrors", &TrafficProfile::crcErrors, 0, 0.1},
+        {"collisions", &TrafficProfile::collisions, 0, 0.1},
+        {"jabbers", &TrafficProfile::jabbers, 0, 0.1},
+        {"dropThreshold", &TrafficProfile::dropThreshold, 0.5, 1},
+        {"softwareDrops", &TrafficProfile::softwareDrops, 0, 0.1},
+    };
+    for (const Field &f : fields) {
+        if (key == f.name) {
+            t.*f.member = number(v, path, f.lo, f.hi);
+            return true;
+        }
+    }
+    return false;
+}
+
+void applyPartner(PartnerSettings &partner, const Json &obj, const std::string &path)
+{
+    eachMember(obj, path, nullptr, [&](const std::string &key, const Json &v, const std::string &p) {
+        if (key == "connected") {
+            partner.connected = boolean(v, p);
+        } else if (key == "autoNegotiation") {
+            partner.autoNegotiation = boolean(v, p);
+        } else if (key == "abilities") {
+            if (!v.is_array())
+                fail(p, "must be an array of abilities");
+            partner.abilities.fill(false);
+            for (size_t i = 0; i < v.size(); ++i) {
+                const std::string name = text(v[i], indexed(p, i), 16);
+                const auto found = std::find_if(kAbilityNames.begin(), kAbilityNames.end(), [&](const char *n) { return name == n; });
+                if (found == kAbilityNames.end())
+                    fail(indexed(p, i), "unknown ability \"" + name + "\" (1000full, 1000half, 100full, 100half, 10full or 10half)");
+                partner.abilities[size_t(found - kAbilityNames.begin())] = true;
+            }
+        } else if (key == "pause") {
+            if (!v.is_array())
+                fail(p, "must be an array");
+            partner.symmetricPause = partner.asymmetricPause = false;
+            for (size_t i = 0; i < v.size(); ++i) {
+                const std::string name = text(v[i], indexed(p, i), 16);
+                if (name == "symmetric")
+                    partner.symmetricPause = true;
+                else if (name == "asymmetric")
+                    partner.asymmetricPause = true;
+                else
+                    fail(indexed(p, i), "must be \"symmetric\" or \"asymmetric\"");
+            }
+        } else if (key == "role") {
+            const std::string role = text(v, p, 16);
+            if (role == "auto")
+                partner.role = Role::Auto;
+            else if (role == "master")
+                partner.role = Role::Master;
+            else if (role == "slave")
+                partner.role = Role::Slave;
+            else
+                fail(p, "must be \"auto\", \"master\" or \"slave\"");
+        } else {
+            return false;
+        }
+        return true;
+    });
+}
+
+bool applyPort(PortPhysics &port, const std::string &key, const Json &v, const std::string &path)
+{
+    if (key == "media") {
+        const std::string media = text(v, path, 16);
+        if (media == "copper")
+            port.media = Media::Copper;
+        else if (media == "10G")
+            port.media = Media::TenGig;
+        else
+            fail(path, "must be \"copper\" or \"10G\"");
+    } else if (key == "partner") {
+        applyPartner(port.partner, v, path);
+    } else if (key == "flaps") {
+        if (!v.is_array())
+            fail(path, "must be an array of {\"at\", \"for\"} objects");
+        port.flaps.clear();
+        for (size_t i = 0; i < v.size(); ++i) {
+            Flap flap;
+            bool hasAt = false, hasFor = false;
+            eachMember(v[i], indexed(path, i), nullptr, [&](const std::string &k, const Json &fv, const std::string &p) {
+                if (k == "at") {
+                    flap.atMs = uint64_t(std::llround(number(fv, p, 0, 1e9) * 1000.0));
+                    hasAt = true;
+                } else if (k == "for") {
+                    flap.durationMs = uint64_t(std::llround(number(fv, p, 0.001, 86400) * 1000.0));
+                    hasFor = true;
+                } else {
+                    return false;
+                }
+                return true;
+            });
+            if (!hasAt || !hasFor)
+                fail(indexed(path, i), "needs both \"at\" and \"for\"");
+            port.flaps.push_back(flap);
+        }
+        std::sort(port.flaps.begin(), port.flaps.end(), [](const Flap &a, const Flap &b) { return a.atMs < b.atMs; });
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void applyDiagnostics(SfpDiagnostics &d, const Json &obj, const std::string &path, double lo, double hi)
+{
+    eachMember(obj, path, nullptr, [&](const std::string &key, const Json &v, const std::string &p) {
+        if (key == "temperature")
+            d.temperature = float(number(v, p, -128, 128));
+        else if (key == "voltage")
+            d.voltage = float(number(v, p, lo, hi));
+        else if (key == "txBias")
+            d.txBias = float(number(v, p, lo, 131));
+        else if (key == "txPower")
+            d.txPower = float(number(v, p, lo, 6.5535));
+        else if (key == "rxPower")
+            d.rxPower = float(number(v, p, lo, 6.5535));
+        else
+            return false;
+        return true;
+    });
+}
+
+bool applySfp(SfpModuleSettings &m, const std::string &key, const Json &v, const std::string &path)
+{
+    struct Text {
+        const char *name;
+        std::string SfpModuleSettings::*member;
+        size_t maxLength;
+    };
+    static const Text texts[] = {
+        {"vendorName", &SfpModuleSettings::vendorName, 18}, {"model", &SfpModuleSettings::model, 16},
+        {"revision", &SfpModuleSettings::revision, 4},      {"dateCode", &SfpModuleSettings::dateCode, 13},
+        {"serialNumber", &SfpModuleSettings::serialNumber, 19},
+    };
+    struct Word {
+        const char *name;
+        uint32_t SfpModuleSettings::*member;
+        uint32_t hi;
+    };
+    static const Word words[] = {
+        {"vendorOui", &SfpModuleSettings::vendorOui, 0xffffff},
+        {"nominalBitRate", &SfpModuleSettings::nominalBitRate, 255},
+        {"bitRateMarginUpper", &SfpModuleSettings::bitRateMarginUpper, 255},
+        {"bitRateMarginLower", &SfpModuleSettings::bitRateMarginLower, 255},
+        {"encoding", &SfpModuleSettings::encoding, 255},
+        {"rateIdentifier", &SfpModuleSettings::rateIdentifier, 255},
+        {"identifier", &SfpModuleSettings::identifier, 255},
+        {"extendedIdentifier", &SfpModuleSettings::extendedIdentifier, 255},
+        {"connector", &SfpModuleSettings::connector, 255},
+        {"wavelength", &SfpModuleSettings::wavelength, 65535},
+        {"diagnosticMonitoringType", &SfpModuleSettings::diagnosticMonitoringType, 4},
+        {"sff8472Compliance", &SfpModuleSettings::sff8472Compliance, 255},
+        {"lengthSingleMode", &SfpModuleSettings::lengthSingleMode, 0xffffffffu},
+        {"lengthOm2", &SfpModuleSettings::lengthOm2, 0xffffffffu},
+        {"lengthOm1", &SfpModuleSettings::lengthOm1, 0xffffffffu},
+        {"lengthCopper", &SfpModuleSettings::lengthCopper, 0xffffffffu},
+        {"lengthOm3", &SfpModuleSettings::lengthOm3, 0xffffffffu},
+    };
+    for (const Text &t : texts) {
+        if (key == t.name) {
+            m.*t.member = text(v, path, t.maxLength);
+            return true;
+        }
+    }
+    for (const Word &w : words) {
+        if (key == w.name) {
+            m.*w.member = whole(v, path, 0, w.hi);
+            return true;
+        }
+    }
+    auto wordArray = [&](auto &array) {
+        if (!v.is_array() || v.size() != array.size())
+            fail(path, "must be an array of " + std::to_string(array.size()) + " whole numbers");
+        for (size_t i = 0; i < array.size(); ++i)
+            array[i] = whole(v[i], indexed(path, i), 0, 0xffffffffu);
+    };
+    if (key == "present") {
+        m.present = boolean(v, path);
+    } else if (key == "type") {
+        const std::string type = text(v, path, 32);
+        const bool present = m.present;
+        if (!sfpModulePreset(type, &m))
+            fail(path, std::string("must be one of ") + sfpModuleTypes());
+        m.present = present;
+    } else if (key == "options") {
+        wordArray(m.options);
+    } else if (key == "transceiver") {
+        wordArray(m.transceiver);
+    } else if (key == "diagnostics") {
+        applyDiagnostics(m.nominal, v, path, 0, 6.5535);
+    } else if (key == "lowAlarm") {
+        applyDiagnostics(m.lowAlarm, v, path, 0, 6.5535);
+    } else if (key == "lowWarning") {
+        applyDiagnostics(m.lowWarning, v, path, 0, 6.5535);
+    } else if (key == "highWarning") {
+        applyDiagnostics(m.highWarning, v, path, 0, 6.5535);
+    } else if (key == "highAlarm") {
+        applyDiagnostics(m.highAlarm, v, path, 0, 6.5535);
+    } else if (key == "wander") {
+        m.wander = number(v, path, 0, 10);
+    } else if (key == "txFault") {
+        m.txFault = boolean(v, path);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void checkThresholds(const SfpModuleSettings &m, const std::string &path)
+{
+    static const char *names[] = {"temperature", "voltage", "txBias", "txPower", "rxPower"};
+    auto get = [](const SfpDiagnostics &d, int i) {
+        const float values[] = {d.temperature, d.voltage, d.txBias, d.txPower, d.rxPower};
+        return values[i];
+    };
+    for (int i = 0; i < 5; ++i) {
+        if (get(m.lowWarning, i) < get(m.lowAlarm, i))
+            fail(path + ".lowWarning." + names[i], "must not be below lowAlarm");
+        if (get(m.highWarning, i) < get(m.lowWarning, i))
+            fail(path + ".highWarning." + names[i], "must not be below lowWarning");
+        if (get(m.highAlarm, i) < get(m.highWarning, i))
+            fail(path + ".highAlarm." + names[i], "must not be below highWarning");
+    }
+}
+
+void applyGps(GpsSettings &g, const Json &obj)
+{
+    eachMember(obj, "gps", nullptr, [&](const std::string &key, const Json &v, const std::string &p) {
+        if (key == "present")
+            g.present = boolean(v, p);
+        else if (key == "acquireSeconds")
+            g.acquireSeconds = number(v, p, 0, 86400);
+        else if (key == "lockSeconds")
+            g.lockSeconds = number(v, p, 1, 86400);
+        else if (key == "externalPps")
+            g.externalPps = boolean(v, p);
+        else if (key == "gpsSatellites")
+            g.gpsSatellites = int(whole(v, p, 0, 12));
+        else if (key == "glonassSatellites")
+            g.glonassSatellites = int(whole(v, p, 0, 10));
+        else
+            return false;
+        return true;
+    });
+}
+
+PhysicsSettings defaultSettings()
+{
+    PhysicsSettings s;
+    // Port A carries the clients' requests, Port B the heavier answers.
+    s.traffic[0].load = 0.22;
+    s.traffic[1].load = 0.38;
+    sfpModulePreset("10GBASE-SR", &s.sfp[0]);
+    sfpModulePreset("10GBASE-LR", &s.sfp[1]);
+    return s;
+}
+
+// ------------------------------------------------------------------ model helpers
+
+uint64_t lineBytesPerSecond(uint32_t speed)
+{
+    switch (speed) {
+    case LQ_LINK_10M:
+        return 1250000;
+    case LQ_LINK_100M:
+        return 12500000;
+    case LQ_LINK_1G:
+        return 125000000;
+    case LQ_LINK_10G:
+        return 1250000000;
+    default:
+        return 0;
+    }
+}
+
+// A u64 total fed with fractional amounts; the fraction is carried so the
+// total is exact in the long run and never goes back.
+struct Accumulator {
+    uint64_t total = 0;
+    double carry = 0;
+
+    void add(double amount)
+    {
+        if (!(amount > 0))
+            return;
+        carry += amount;
+        const double w = std::floor(carry);
+        total += uint64_t(w);
+        carry -= w;
+    }
+};
+
+struct Resolved {
+    bool up = false;
+    uint32_t speed = LQ_LINK_DOWN;
+    uint32_t duplex = 0; // 0 full, 1 half
+    bool slave = false;
+    bool negotiated = false;
+    bool masterSlaveFault = false;
+    bool parallelDetectionFault = false;
+};
+
+struct PortState {
+    Resolved link;
+    bool forcedDown = false;
+    bool sfpPresent = true;
+    uint64_t upSinceMs = 0;
+    uint64_t downSinceMs = 0;
+    std::optional<TrafficMix> mix;
+    std::array<Accumulator, BinCount> packets;
+    std::array<Accumulator, BinCount> bytes;
+    Accumulator capturedPackets;
+    Accumulator capturedBytes;
+    CaptureFactors capture;
+    uint64_t lastPhyReportMs = 0;
+    int32_t pendingCrossovers = 0;
+};
+
+constexpr int kDropCounter = LQ_COUNTERS_V2 - 1;
+constexpr double kQ32 = 4294967296.0;
+
+struct CounterState {
+    CounterV2Config config{};
+    uint64_t base = 0;
+    std::array<std::array<uint64_t, BinCount>, 2> snapshot{};
+    std::array<std::array<uint64_t, BinCount>, 2> fraction{}; // of each bin, 32-bit fixed point
+    bool bytes = false;
+};
+
+// Days since 1970-01-01 to a civil date (proleptic Gregorian).
+void civilFromDays(int64_t z, int *year, int *month, int *day)
+{
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const auto doe = unsigned(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const int64_t y = int64_t(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    *day = int(doy - (153 * mp + 2) / 5 + 1);
+    *month = int(mp < 10 ? mp + 3 : mp - 9);
+    *year = int(y + (*month <= 2 ? 1 : 0));
+}
+
+double hourlyChance(double elapsedSeconds, double perHour)
+{
+    return 1.0 - std::exp(-elapsedSeconds * perHour / 3600.0);
+}
+
+} // namespace
+
+// ------------------------------------------------------------------ state
+
+struct DevicePhysics::State {
+    std::shared_ptr<const PhysicsSettings> m_settings;
+    uint32_t m_caps = 0;
+    uint64_t m_seed = 0;
+    uint64_t m_powerOnMs = 0;
+    DeviceFeatures m_features{};
+    DevicePortsSpeed m_portsSpeed{};
+    CaptureSettings m_capture;
+    std::array<PortState, 2> m_ports;
+    std::array<CounterState, LQ_COUNTERS_V2> m_counters;
+    uint64_t m_integratedToMs = 0;
+    uint64_t m_softwareDrops = 0;
+    uint64_t m_lastLinkDownMs = 0;
+
+    // Device clock. Until set it counts from the epoch, like an uninitialised
+    // timestamp counter.
+    bool m_configured = false;
+    int m_clockSource = LQ_TIME_SOURCE_SYSTEM;
+    bool m_clockSet = true;
+    int64_t m_clockOffsetMs = 0;
+    int64_t m_gpsTakesClockAtMs = -1; // a pending hand-over of the clock to GPS time
+
+    bool hasSfp() const { return m_caps & LQ_CAP_SFP; }
+    bool hasTiming() const { return m_caps & LQ_CAP_TIMING; }
+    bool portDisabled(int p) const { return p == 0 ? m_features.disable_port_a : m_features.disable_port_b; }
+    const PortSpeedSettings &portSpeed(int p) const { return p == 0 ? m_portsSpeed.portA : m_portsSpeed.portB; }
+    double uptimeSeconds(uint64_t nowMs) const { return nowMs > m_powerOnMs ? double(nowMs - m_powerOnMs) / 1000.0 : 0.0; }
+
+    bool inFlap(int p, uint64_t nowMs) const;
+    uint64_t nextFlapBoundary(uint64_t afterMs) const;
+    Resolved resolve(int p, uint64_t nowMs) const;
+    Resolved resolveCopper(int p) const;
+    void updateLinks(uint64_t nowMs);
+    void advance(uint64_t nowMs);
+    void integrate(uint64_t fromMs, uint64_t toMs);
+    void integrateChunk(uint64_t fromMs, uint64_t toMs, uint64_t cellMidMs);
+    void refreshCapture();
+    void refreshCounter(int index);
+    uint64_t counterValue(int index) const;
+    void fillPhy(int p, uint64_t nowMs, PortPhyStatus *out);
+    void settleClock(uint64_t nowMs);
+    void latchClock(uint64_t nowMs);
+};
+
+bool DevicePhysics::State::inFlap(int p, uint64_t nowMs) const
+{
+    const uint64_t up = nowMs - std::min(nowMs, m_powerOnMs);
+    for (const Flap &f : m_settings->ports[size_t(p)].flaps) {
+        if (up >= f.atMs && up < f.atMs + f.durationMs)
+            return true;
+    }
+    return false;
+}
+
+uint64_t DevicePhysics::State::nextFlapBoundary(uint64_t afterMs) const
+{
+    uint64_t next = UINT64_MAX;
+    for (const PortPhysics &port : m_settings->ports) {
+        for (const Flap &f : port.flaps) {
+            for (uint64_t edge : {m_powerOnMs + f.atMs, m_powerOnMs + f.atMs + f.durationMs}) {
+                if (edge > afterMs)
+                    next = std::min(next, edge);
+            }
+        }
+    }
+    return next;
+}
+
+Resolved DevicePhysics::State::resolveCopper(int p) const
+{
+    const PartnerSettings &partner = m_settings->ports[size_t(p)].partner;
+    const PortSpeedSettings &local = portSpeed(p);
+    const std::array<bool, AbilityCount> advertised{local.speed_1000_full != 0, false, local.speed_100_full != 0,
+                                                    local.speed_100_half != 0, local.speed_10_full != 0, local.speed_10_half != 0};
+    auto firstOf = [](const std::array<bool, AbilityCount> &set) {
+        for (int a = 0; a < AbilityCount; ++a) {
+            if (set[size_t(a)])
+                return a;
+        }
+        return -1;
+    };
+    auto supportsSpeed = [](const std::array<bool, AbilityCount> &set, uint32_t speed) {
+        for (int a = 0; a < AbilityCount; ++a) {
+            if (set[size_t(a)] && kAbilitySpeed[size_t(a)] == speed)
+                return true;
+        }
+        return false;
+    };
+    Resolved r;
+    auto upWith = [&](uint32_t speed, bool half) {
+        r.up = true;
+        r.speed = speed;
+        r.duplex = half ? 1 : 0;
+    };
+    const int partnerForced = firstOf(partner.abilities); // a partner without negotiation runs its best mode
+    if (local.auto_negotiation) {
+        if (partner.autoNegotiation) {
+            for (int a = 0; a < AbilityCount; ++a) {
+                if (advertised[size_t(a)] && partner.abilities[size_t(a)]) {
+                    upWith(kAbilitySpeed[size_t(a)], kAbilityHalf[size_t(a)]);
+                    r.negotiated = true;
+                    break;
+                }
+            }
+        } else if (partnerForced >= 0 && kAbilitySpeed[size_t(partnerForced)] != LQ_LINK_1G) {
+            // Parallel detection finds the speed but not the duplex, so the
+            // standard makes us assume half duplex.
+            if (supportsSpeed(advertised, kAbilitySpeed[size_t(partnerForced)]))
+                upWith(kAbilitySpeed[size_t(partnerForced)], true);
+            else
+                r.parallelDetectionFault = true;
+        }
+    } else {
+        const std::array<bool, AbilityCount> forcedSet{local.speed_1000_full != 0, false, local.speed_100_full != 0,
+                                                       local.speed_100_half != 0, local.speed_10_full != 0, local.speed_10_half != 0};
+        const int forced = firstOf(forcedSet);
+        if (forced == Ability1000Full) {
+            // 1000BASE-T cannot run without negotiation; "forced" gigabit
+            // negotiates with nothing else on offer.
+            if (partner.autoNegotiation && partner.abilities[Ability1000Full]) {
+                upWith(LQ_LINK_1G, false);
+                r.negotiated = true;
+            }
+        } else if (forced >= 0) {
+            const uint32_t speed = kAbilitySpeed[size_t(forced)];
+            const bool ok = partner.autoNegotiation ? supportsSpeed(partner.abilities, speed)
+                                                    : partnerForced >= 0 && kAbilitySpeed[size_t(partnerForced)] == speed;
+            if (ok)
+                upWith(speed, kAbilityHalf[size_t(forced)]);
+        }
+    }
+    if (r.up && r.speed == LQ_LINK_1G) {
+        const bool localForced = local.force_master_slave != 0;
+        const bool localMaster = local.master != 0;
+        if (localForced && partner.role != Role::Auto) {
+            if (localMaster == (partner.role == Role::Master)) {
+                r = Resolved{};
+                r.masterSlaveFault = true;
+                return r;
+            }
+            r.slave = !localMaster;
+        } else if (localForced) {
+            r.slave = !localMaster;
+        } else if (partner.role != Role::Auto) {
+            r.slave = partner.role == Role::Master;
+        } else {
+            r.slave = !localMaster; // both sides merely prefer; ours decides
+        }
+    }
+    return r;
+}
+
+Resolved DevicePhysics::State::resolve(int p, uint64_t nowMs) const
+{
+    const PortPhysics &port = m_settings->ports[size_t(p)];
+    const PortState &ps = m_ports[size_t(p)];
+    Resolved r;
+    if (portDisabled(p) || ps.forcedDown || inFlap(p, nowMs) || !port.partner.connected)
+        return r;
+    if (hasSfp()) {
+        if (!ps.sfpPresent)
+            return r;
+        r.up = true;
+        r.speed = sfpLineGigabits(m_settings->sfp[size_t(p)]) == 10 ? LQ_LINK_10G : LQ_LINK_1G;
+        return r;
+    }
+    if (port.media == Media::TenGig) {
+        r.up = true;
+        r.speed = LQ_LINK_10G;
+        return r;
+    }
+    return resolveCopper(p);
+}
+
+void DevicePhysics::State::updateLinks(uint64_t nowMs)
+{
+    for (int p = 0; p < 2; ++p) {
+        PortState &ps = m_ports[size_t(p)];
+        const Resolved r = resolve(p, nowMs);
+        const bool wasUp = ps.link.up;
+        if (r.up && (!wasUp || r.speed != ps.link.speed || r.duplex != ps.link.duplex)) {
+            m_lastLinkDownMs = wasUp ? 0 : nowMs - ps.downSinceMs;
+            ps.upSinceMs = nowMs;
+            // Crossover detection often stumbles once while a link trains.
+            if (noise::unit(m_seed, noise::StreamCrossover, uint64_t(p), nowMs) < 0.5)
+                ++ps.pendingCrossovers;
+        } else if (!r.up && wasUp) {
+            ps.downSinceMs = nowMs;
+        }
+        ps.link = r;
+    }
+}
+
+void DevicePhysics::State::advance(uint64_t nowMs)
+{
+    while (m_integratedToMs < nowMs) {
+        const uint64_t next = std::min(nowMs, nextFlapBoundary(m_integratedToMs));
+        integrate(m_integratedToMs, next);
+        m_integratedToMs = next;
+        updateLinks(next);
+    }
+}
+
+void DevicePhysics::State::integrate(uint64_t fromMs, uint64_t toMs)
+{
+    const uint64_t coarseUntil = toMs - fromMs > kFineHorizonMs ? (toMs - kFineHorizonMs) / kCoarseStepMs * kCoarseStepMs : fromMs;
+    uint64_t cursor = fromMs;
+    while (cursor < toMs) {
+        const bool coarse = cursor < coarseUntil;
+        const uint64_t step = coarse ? kCoarseStepMs : kFineStepMs;
+        const uint64_t cellStart = cursor / step * step;
+        uint64_t end = std::min(cellStart + step, toMs);
+        if (coarse)
+            end = std::min(end, coarseUntil);
+        integrateChunk(cursor, end, cellStart + step / 2);
+        cursor = end;
+    }
+}
+
+void DevicePhysics::State::integrateChunk(uint64_t fromMs, uint64_t toMs, uint64_t cellMidMs)
+{
+    const double dt = double(toMs - fromMs) / 1000.0;
+    const double t = double(cellMidMs) / 1000.0;
+    double captured = 0;
+    double peakOccupancy = 0;
+    for (int p = 0; p < 2; ++p) {
+        PortState &ps = m_ports[size_t(p)];
+        if (!ps.link.up)
+            continue;
+        const TrafficProfile &profile = m_settings->traffic[size_t(p)];
+        const TrafficMix &mix = *ps.mix;
+        const double line = double(lineBytesPerSecond(ps.link.speed));
+        const LoadSample load = loadAt(profile, m_seed, p, t);
+        const double steadyPackets = load.steady * line * dt / mix.steadyWireSize();
+        const double burstPackets = load.burst * line * dt / mix.burstWireSize();
+        const double occupancy = load.steady + load.burst;
+        peakOccupancy = std::max(peakOccupancy, occupancy);
+        // Above the threshold the capture buffer overflows: the excess is lost
+        // evenly across whatever is on the line.
+        const double dropped = occupancy > profile.dropThreshold ? (occupancy - profile.dropThreshold) / occupancy : 0.0;
+        for (int bin : {BinBaseUnder, BinBaseMid, BinBaseOver, BinBurstMid, BinBurstOver}) {
+            const bool steady = bin <= BinBaseOver;
+            const double n = (steady ? steadyPackets : burstPackets) * mix.poolShare(bin);
+            if (n <= 0)
+                continue;
+            const double kept = n * (1.0 - dropped);
+            const double lost = n * dropped;
+            const int lostBin = bin + BinBaseUnderDropped;
+            ps.packets[size_t(bin)].add(kept);
+            ps.bytes[size_t(bin)].add(kept * mix.meanSize(bin));
+            ps.packets[size_t(lostBin)].add(lost);
+            ps.bytes[size_t(lostBin)].add(lost * mix.meanSize(bin));
+            const double c = kept * ps.capture.packetFraction[size_t(bin)];
+            ps.capturedPackets.add(c);
+            ps.capturedBytes.add(c * ps.capture.bytesPerPacket[size_t(bin)]);
+            captured += c;
+        }
+        const double packets = steadyPackets + burstPackets;
+        const double weather = errorWeather(m_seed, p, t);
+        // Half duplex lines collide as a matter of course.
+        const double collisionRate = profile.collisions * (ps.link.duplex ? 400.0 : 1.0);
+        const std::array<std::pair<int, double>, 3> errors{
+            {{BinCollision, collisionRate}, {BinCrc, profile.crcErrors}, {BinJabber, profile.jabbers}}};
+        for (size_t e = 0; e < errors.size(); ++e) {
+            const int bin = errors[e].first;
+            const double u = noise::unit(m_seed, noise::StreamErrors, uint64_t(p) * 8 + e, fromMs);
+            const uint64_t n = noise::countOf(packets * errors[e].second * weather, u);
+            if (n == 0)
+                continue;
+            ps.packets[size_t(bin)].add(double(n));
+            ps.bytes[size_t(bin)].add(double(n) * mix.meanSize(bin));
+            const double c = double(n) * ps.capture.packetFraction[size_t(bin)];
+            ps.capturedPackets.add(c);
+            ps.capturedBytes.add(c * ps.capture.bytesPerPacket[size_t(bin)]);
+            captured += c;
+        }
+    }
+    if (captured > 0) {
+        // The host keeps up until the line gets busy.
+        const double rate = std::max(m_settings->traffic[0].softwareDrops, m_settings->traffic[1].softwareDrops);
+        const double pressure = 1.0 + 6.0 * std::max(0.0, peakOccupancy - 0.6) / 0.4;
+        m_softwareDrops += noise::countOf(captured * rate * pressure, noise::unit(m_seed, noise::StreamSoftwareDrops, fromMs));
+    }
+}
+
+void DevicePhysics::State::refreshCapture()
+{
+    CaptureSettings next = m_capture;
+    next.keepCrc = m_features.keep_crc != 0;
+    next.transmitCrcErrors = m_features.transmit_crc_errors != 0;
+    next.slicing = m_features.packet_slicing != 0;
+    next.slicingLength = m_features.slicing_length;
+    m_capture = next;
+    for (PortState &ps : m_ports)
+        ps.capture = ps.mix->captureFactors(m_capture);
+}
+
+void DevicePhysics::State::refreshCounter(int index)
+{
+    CounterState &c = m_counters[size_t(index)];
+    c.fraction = {};
+    c.bytes = c.config.countingMode == 1;
+    const bool enabled[2] = {c.config.portA == 1, c.config.portB == 1};
+    if (index == kDropCounter && !enabled[0] && !enabled[1]) {
+        c.bytes = false;
+        for (auto &port : c.fraction) {
+            for (int bin = 0; bin < BinCount; ++bin)
+                port[size_t(bin)] = binIsDropped(bin) ? uint64_t(kQ32) : 0;
+        }
+        return;
+    }
+    for (int p = 0; p < 2; ++p) {
+        if (!enabled[p])
+            continue;
+        for (int bin = 0; bin < BinCount; ++bin) {
+            const double f = m_ports[size_t(p)].mix->counterFraction(c.config, bin, c.bytes);
+            c.fraction[size_t(p)][size_t(bin)] = uint64_t(std::llround(f * kQ32));
+        }
+    }
+}
+
+uint64_t DevicePhysics::State::counterValue(int index) const
+{
+    const CounterState &c = m_counters[size_t(index)];
+    unsigned __int128 scaled = 0;
+    for (int p = 0; p < 2; ++p) {
+        const PortState &ps = m_ports[size_t(p)];
+        for (int bin = 0; bin < BinCount; ++bin) {
+            const uint64_t f = c.fraction[size_t(p)][size_t(bin)];
+            if (!f)
+                continue;
+            const uint64_t total = c.bytes ? ps.bytes[size_t(bin)].total : ps.packets[size_t(bin)].total;
+            scaled += (unsigned __int128)(total - c.snapshot[size_t(p)][size_t(bin)]) * f;
+        }
+    }
+    return c.base + uint64_t(scaled >> 32);
+}
+
+void DevicePhysics::State::fillPhy(int p, uint64_t nowMs, PortPhyStatus *out)
+{
+    PortState &ps = m_ports[size_t(p)];
+    const uint64_t previous = ps.lastPhyReportMs;
+    const double elapsed = double(nowMs - std::min(nowMs, previous)) / 1000.0;
+    ps.lastPhyReportMs = nowMs;
+    const int32_t crossovers = ps.pendingCrossovers;
+    ps.pendingCrossovers = 0;
+
+    std::memset(out, 0, sizeof(*out));
+    const Resolved &r = ps.link;
+    out->masterSlaveFault = r.masterSlaveFault;
+    out->parallelDetectionFault = r.parallelDetectionFault;
+    if (!r.up)
+        return;
+    out->localReceiverOk = 1;
+    out->remoteReceiverOk = 1;
+    const bool copper = !hasSfp() && m_settings->ports[size_t(p)].media == Media::Copper;
+    if (!copper)
+        return;
+
+    const PartnerSettings &partner = m_settings->ports[size_t(p)].partner;
+    if (r.negotiated) {
+        // The partner's base and next pages, as the last negotiation left them.
+        const bool gigabit = partner.abilities[Ability1000Full] || partner.abilities[Ability1000Half];
+        out->partnerAutoNegCapable = 1;
+        out->partnerNextPageCapable = gigabit;
+        out->nextPageRequest = gigabit;
+        out->acknowledge = 1;
+        out->advertise1000BaseTFull = partner.abilities[Ability1000Full];
+        out->advertise1000BaseTHalf = partner.abilities[Ability1000Half];
+        out->advertise100BaseTxFull = partner.abilities[Ability100Full];
+        out->advertise100BaseTxHalf = partner.abilities[Ability100Half];
+        out->advertise10BaseTFull = partner.abilities[Ability10Full];
+        out->advertise10BaseTHalf = partner.abilities[Ability10Half];
+        out->advertiseAsymmetricPause = partner.asymmetricPause;
+        out->advertiseSymmetricPause = partner.symmetricPause;
+    }
+    out->masterSlaveResolution = r.speed == LQ_LINK_1G && r.slave ? 1 : 0;
+
+    // Latched error bits: each report shows what happened since the last one.
+    auto chance = [&](int which) { return noise::unit(m_seed, noise::StreamPhyEvents, uint64_t(p) * 64 + uint64_t(which), nowMs); };
+    const bool trainedSinceLastReport = ps.upSinceMs > previous;
+    out->remoteFault = chance(0) < hourlyChance(elapsed, 0.1);
+    if (r.speed == LQ_LINK_100M) {
+        out->lock100BaseTxError = trainedSinceLastReport;
+        out->receive100BaseTxError = chance(1) < hourlyChance(elapsed, 2.0);
+        out->transmit100BaseTxError = chance(2) < hourlyChance(elapsed, 0.3);
+        out->ssd100BaseTxError = chance(3) < hourlyChance(elapsed, 1.0);
+        out->esd100BaseTxError = chance(4) < hourlyChance(elapsed, 1.0);
+    } else if (r.speed == LQ_LINK_1G) {
+        out->lock1000BaseTError = trainedSinceLastReport;
+        out->receive1000BaseTError = chance(5) < hourlyChance(elapsed, 2.0);
+        out->transmit1000BaseTError = chance(6) < hourlyChance(elapsed, 0.3);
+        out->ssd1000BaseTError = chance(7) < hourlyChance(elapsed, 1.0);
+        out->esd1000BaseTError = chance(8) < hourlyChance(elapsed, 1.0);
+        out->carrierExtension1000BaseTError = chance(9) < hourlyChance(elapsed, 0.3);
+        out->idleErrorCount = uint8_t(std::min<uint64_t>(255, noise::countOf(elapsed / 1200.0, chance(10))));
+    }
+    const uint64_t spontaneous = noise::countOf(elapsed / 900.0, chance(11));
+    out->mdiCrossoverErrors = int32_t(std::min<uint64_t>(1000, uint64_t(crossovers) + spontaneous));
+}
+
+void DevicePhysics::State::latchClock(uint64_t nowMs)
+{
+    // The clock was initialised at boot from the stored settings; later
+    // changes to the source wait for the next power-up.
+    m_configured = true;
+    m_gpsTakesClockAtMs = -1;
+    switch (m_features.timestamp_init_source) {
+    case LQ_TIME_SOURCE_SYSTEM:
+        m_clockSource = LQ_TIME_SOURCE_SYSTEM;
+        m_clockSet = true;
+        m_clockOffsetMs = 0;
+        break;
+    case LQ_TIME_SOURCE_RTC:
+        // A battery clock is off by a second or two.
+        m_clockSource = LQ_TIME_SOURCE_RTC;
+        m_clockSet = true;
+        m_clockOffsetMs = int64_t(noise::symmetric(m_seed, noise::StreamClock, 7) * 2500.0);
+        break;
+    case LQ_TIME_SOURCE_GPS: {
+        m_clockSource = LQ_TIME_SOURCE_NONE;
+        m_clockSet = false;
+        const double fix = hasTiming() ? gpsFixAt(m_settings->gps) : -1;
+        if (fix >= 0) {
+            const double ready = fix + (m_features.wait_for_sync ? m_settings->gps.lockSeconds : 0.0);
+            m_gpsTakesClockAtMs = int64_t(m_powerOnMs + uint64_t(std::llround(ready * 1000.0)));
+        }
+        break;
+    }
+    default:
+        m_clockSource = LQ_TIME_SOURCE_NONE;
+        m_clockSet = false;
+        break;
+    }
+    settleClock(nowMs);
+}
+
+void DevicePhysics::State::settleClock(uint64_t nowMs)
+{
+    if (m_gpsTakesClockAtMs >= 0 && int64_t(nowMs) >= m_gpsTakesClockAtMs) {
+        m_clockSource = LQ_TIME_SOURCE_GPS;
+        m_clockSet = true;
+        m_clockOffsetMs = 0;
+        m_gpsTakesClockAtMs = -1;
+    }
+}
+
+// ------------------------------------------------------------------ public interface
+
+std::shared_ptr<const PhysicsSettings> DevicePhysics::parse(const nlohmann::json &device, std::string *error)
+{
+    try {
+        if (!device.is_object())
+            fail("(device)", "must be an object");
+        PhysicsSettings s = defaultSettings();
+        perPortMember(device, "traffic", s.traffic, nullptr, applyTraffic);
+        perPortMember(device, "ports", s.ports, nullptr, applyPort);
+        perPortMember(device, "sfp", s.sfp, "type", applySfp);
+        if (device.contains("gps"))
+            applyGps(s.gps, device.at("gps"));
+        for (int p = 0; p < 2; ++p) {
+            const std::string port = p == 0 ? "a" : "b";
+            const TrafficProfile &t = s.traffic[size_t(p)];
+            if (t.multicast + t.broadcast > 0.5)
+                fail("traffic." + port, "multicast and broadcast together must not exceed 0.5");
+            checkThresholds(s.sfp[size_t(p)], "sfp." + port);
+        }
+        if (error)
+            error->clear();
+        return std::make_shared<const PhysicsSettings>(std::move(s));
+    } catch (const ParseError &e) {
+        if (error)
+            *error = e.text;
+        return nullptr;
+    }
+}
+
+std::shared_ptr<const PhysicsSettings> DevicePhysics::defaults()
+{
+    static const auto settings = std::make_shared<const PhysicsSettings>(defaultSettings());
+    return settings;
+}
+
+DevicePhysics::DevicePhysics(std::shared_ptr<const PhysicsSettings> settings, uint32_t capabilities, uint64_t seed,
+                             uint64_t powerOnMs)
+    : m_state(std::make_unique<State>())
+{
+    State &s = *m_state;
+    s.m_settings = settings ? std::move(settings) : defaults();
+    s.m_caps = capabilities;
+    s.m_seed = seed;
+    s.m_powerOnMs = powerOnMs;
+    s.m_integratedToMs = powerOnMs;
+    s.m_features.tap_mode = 1;
+    // Until told otherwise the ports offer everything, as after a factory reset.
+    for (PortSpeedSettings *p : {&s.m_portsSpeed.portA, &s.m_portsSpeed.portB}) {
+        p->auto_negotiation = 1;
+        p->speed_1000_full = p->speed_100_full = p->speed_100_half = p->speed_10_full = p->speed_10_half = 1;
+        p->asymmetric_pause = p->symmetric_pause = 1;
+    }
+    for (int p = 0; p < 2; ++p) {
+        PortState &ps = s.m_ports[size_t(p)];
+        ps.mix.emplace(s.m_settings->traffic[size_t(p)], p);
+        ps.sfpPresent = s.m_settings->sfp[size_t(p)].present;
+        ps.downSinceMs = powerOnMs;
+        ps.lastPhyReportMs = powerOnMs;
+    }
+    s.refreshCapture();
+    for (int i = 0; i < LQ_COUNTERS_V2; ++i) {
+        s.m_counters[size_t(i)].config.index = uint32_t(i);
+        s.refreshCounter(i);
+    }
+    s.updateLinks(powerOnMs);
+}
+
+DevicePhysics::~DevicePhysics() = default;
+
+void DevicePhysics::configure(const DeviceFeatures &features, const DevicePortsSpeed &ports, uint64_t nowMs)
+{
+    State &s = *m_state;
+    s.advance(nowMs);
+    const bool captureChanged = features.keep_crc != s.m_features.keep_crc
+        || features.transmit_crc_errors != s.m_features.transmit_crc_errors
+        || features.packet_slicing != s.m_features.packet_slicing || features.slicing_length != s.m_features.slicing_length;
+    s.m_features = features;
+    s.m_portsSpeed = ports;
+    if (captureChanged)
+        s.refreshCapture();
+    if (!s.m_configured)
+        s.latchClock(nowMs);
+    s.updateLinks(std::max(nowMs, s.m_integratedToMs));
+}
+
+void DevicePhysics::setCounterV2(const CounterV2Config &config, uint64_t nowMs)
+{
+    State &s = *m_state;
+    if (config.index >= LQ_COUNTERS_V2)
+        return;
+    s.advance(nowMs);
+    const int index = int(config.index);
+    CounterState &c = s.m_counters[size_t(index)];
+    // The new rule counts on from what the counter showed.
+    c.base = s.counterValue(index);
+    c.config = config;
+    s.refreshCounter(index);
+    for (int p = 0; p < 2; ++p) {
+        const PortState &ps = s.m_ports[size_t(p)];
+        for (int bin = 0; bin < BinCount; ++bin)
+            c.snapshot[size_t(p)][size_t(bin)] = c.bytes ? ps.bytes[size_t(bin)].total : ps.packets[size_t(bin)].total;
+    }
+}
+
+void DevicePhysics::setPacketFilter(const PacketFilter &filter, uint64_t nowMs)
+{
+    State &s = *m_state;
+    s.advance(nowMs);
+    s.m_capture.filter = filter;
+    s.refreshCapture();
+}
+
+void DevicePhysics::setDpiFilter(const DpiFilter &filter, uint64_t nowMs)
+{
+    State &s = *m_state;
+    s.advance(nowMs);
+    s.m_capture.dpi = filter;
+    s.refreshCapture();
+}
+
+void DevicePhysics::setTime(const TimingTimeSet &timeSet, uint64_t nowMs)
+{
+    State &s = *m_state;
+    s.settleClock(nowMs);
+    switch (timeSet.source) {
+    case LQ_TIME_SOURCE_GPS: {
+        // The receiver knows UTC as soon as it tracks one satellite; a request
+        // before that is carried out then.
+        const double known = s.hasTiming() ? gpsTimeKnownAt(s.m_settings->gps) : -1;
+        if (known < 0)
+            return;
+        const auto at = int64_t(s.m_powerOnMs + uint64_t(std::llround(known * 1000.0)));
+        s.m_gpsTakesClockAtMs = std::max<int64_t>(at, int64_t(nowMs));
+        s.settleClock(nowMs);
+        break;
+    }
+    case LQ_TIME_SOURCE_SNTP:
+    case LQ_TIME_SOURCE_MANUAL:
+        s.m_gpsTakesClockAtMs = -1;
+        s.m_clockSource = int(timeSet.source);
+        s.m_clockSet = true;
+        s.m_clockOffsetMs = int64_t(timeSet.seconds) * 1000 - int64_t(nowMs);
+        break;
+    default:
+        break;
+    }
+}
+
+void DevicePhysics::setLinkForcedDown(int port, bool down, uint64_t nowMs)
+{
+    State &s = *m_state;
+    if (port < 0 || port > 1)
+        return;
+    s.advance(nowMs);
+    s.m_ports[size_t(port)].forcedDown = down;
+    s.updateLinks(std::max(nowMs, s.m_integratedToMs));
+}
+
+void DevicePhysics::setSfpPresent(int port, bool present, uint64_t nowMs)
+{
+    State &s = *m_state;
+    if (port < 0 || port > 1 || !s.hasSfp())
+        return;
+    s.advance(nowMs);
+    s.m_ports[size_t(port)].sfpPresent = present;
+    s.updateLinks(std::max(nowMs, s.m_integratedToMs));
+}
+
+void DevicePhysics::statistics(uint64_t nowMs, DeviceStatistics *out)
+{
+    State &s = *m_state;
+    s.advance(nowMs);
+    std::memset(out, 0, sizeof(*out));
+    out->sampleTimeMs = nowMs;
+    out->droppedPackets = s.m_softwareDrops;
+    if (s.m_caps & LQ_CAP_STATS_PORTS) {
+        uint64_t lastUp = 0;
+        bool anyUp = false;
+        for (int p = 0; p < 2; ++p) {
+            const PortState &ps = s.m_ports[size_t(p)];
+            PortCounters &c = p == 0 ? out->u.ports.portA : out->u.ports.portB;
+            auto packets = [&](int bin) { return ps.packets[size_t(bin)].total; };
+            auto bytes = [&](int bin) { return ps.bytes[size_t(bin)].total; };
+            c.validUnder64 = packets(BinBaseUnder) + packets(BinBaseUnderDropped);
+            c.valid64To1522 = packets(BinBaseMid) + packets(BinBurstMid) + packets(BinBaseMidDropped) + packets(BinBurstMidDropped);
+            c.validOver1522 = packets(BinBaseOver) + packets(BinBurstOver) + packets(BinBaseOverDropped) + packets(BinBurstOverDropped);
+            c.invalidUnder64 = packets(BinCollision);
+            c.invalid64To1522 = packets(BinCrc);
+            c.invalidOver1522 = packets(BinJabber);
+            for (int bin = 0; bin < BinCount; ++bin) {
+                if (binIsValid(bin))
+                    c.validBytes += bytes(bin);
+                if (binIsDropped(bin))
+                    c.hardwareDropped += packets(bin);
+            }
+            c.validPackets = c.validUnder64 + c.valid64To1522 + c.validOver1522;
+            c.invalidPackets = c.invalidUnder64 + c.invalid64To1522 + c.invalidOver1522;
+            c.capacity = ps.link.up ? lineBytesPerSecond(ps.link.speed) : 0;
+            if (ps.link.up) {
+                anyUp = true;
+                lastUp = std::max(lastUp, ps.upSinceMs);
+            }
+        }
+        out->u.ports.linkUpMs = anyUp ? nowMs - lastUp : 0;
+        out->u.ports.lastLinkDownMs = s.m_lastLinkDownMs;
+    } else if (s.m_caps & LQ_CAP_STATS_COUNTERS_V2) {
+        for (int i = 0; i < LQ_COUNTERS_V2; ++i)
+            out->u.configurable.counters[i] = s.counterValue(i);
+    }
+}
+
+void DevicePhysics::linkStatus(uint64_t nowMs, LinkStatus *out)
+{
+    State &s = *m_state;
+    s.advance(nowMs);
+    std::memset(out, 0, sizeof(*out));
+    for (int p = 0; p < 2; ++p) {
+        const PortState &ps = s.m_ports[size_t(p)];
+        const uint32_t speed = ps.link.up ? ps.link.speed : uint32_t(LQ_LINK_DOWN);
+        const uint32_t duplex = ps.link.up ? ps.link.duplex : 0;
+        if (p == 0) {
+            out->portASpeed = speed;
+            out->portADuplex = duplex;
+        } else {
+            out->portBSpeed = speed;
+            out->portBDuplex = duplex;
+        }
+        s.fillPhy(p, nowMs, p == 0 ? &out->portAPhy : &out->portBPhy);
+    }
+    if (s.hasSfp()) {
+        out->sfp.valid = 1;
+        for (int p = 0; p < 2; ++p) {
+            const PortState &ps = s.m_ports[size_t(p)];
+            SfpPortInfo *info = p == 0 ? &out->sfp.portA : &out->sfp.portB;
+            if (!ps.sfpPresent)
+                continue;
+            SfpConditions c;
+            c.txDisabled = s.portDisabled(p);
+            c.light = s.m_settings->ports[size_t(p)].partner.connected && !ps.forcedDown && !s.inFlap(p, nowMs);
+            c.uptimeSeconds = s.uptimeSeconds(nowMs);
+            c.tSeconds = double(nowMs) / 1000.0;
+            c.seed = s.m_seed;
+            c.port = p;
+            fillSfpPortInfo(s.m_settings->sfp[size_t(p)], c, info);
+        }
+    }
+}
+
+void DevicePhysics::timingStatus(uint64_t nowMs, TimingStatus *out)
+{
+    State &s = *m_state;
+    s.settleClock(nowMs);
+    std::memset(out, 0, sizeof(*out));
+    const double uptime = s.uptimeSeconds(nowMs);
+    const double t = double(nowMs) / 1000.0;
+    if (s.hasTiming()) {
+        const GpsSettings &gps = s.m_settings->gps;
+        const GpsReading g = gpsAt(gps, s.m_seed, uptime, t);
+        const OscillatorReading o = oscillatorAt(gps, s.m_seed, uptime, t);
+        out->gpsFixState = g.fixState;
+        out->satellitesUsed = g.satellitesUsed;
+        out->gpsSatellites = g.gpsSatellites;
+        out->glonassSatellites = g.glonassSatellites;
+        out->gpsPpsValid = g.ppsValid;
+        out->ppsAccuracyNs = g.ppsValid ? g.accuracyNs : 0;
+        out->externalPps = gps.externalPps;
+        out->oscillatorSynced = o.synced;
+        out->ppsDeviationNs = o.referenced ? o.deviationNs : 0.0;
+        // The device's own summary word: module, fix, PPS, lock, external
+        // PPS, clock set, forced PPS and PPS output, one bit each.
+        out->statusWord = (gps.present ? 0x1 : 0) | (g.fixState == 2 ? 0x2 : 0) | (g.ppsValid ? 0x4 : 0) | (o.synced ? 0x8 : 0)
+            | (gps.externalPps ? 0x10 : 0) | (s.m_clockSet ? 0x20 : 0) | (s.m_features.force_pps ? 0x40 : 0)
+            | (s.m_features.pps_output ? 0x80 : 0);
+    }
+    out->timeSource = s.m_clockSource;
+    const int64_t deviceMs = s.m_clockSet ? int64_t(nowMs) + s.m_clockOffsetMs : int64_t(nowMs - std::min(nowMs, s.m_powerOnMs));
+    const int64_t seconds = deviceMs >= 0 ? deviceMs / 1000 : (deviceMs - 999) / 1000;
+    const int64_t days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
+    const int64_t secondOfDay = seconds - days * 86400;
+    civilFromDays(days, &out->year, &out->month, &out->day);
+    out->hour = int32_t(secondOfDay / 3600);
+    out->minute = int32_t(secondOfDay / 60 % 60);
+    out->second = int32_t(secondOfDay % 60);
+}
+
+void DevicePhysics::captured(uint64_t nowMs, uint64_t *packets, uint64_t *bytes)
+{
+    State &s = *m_state;
+    s.advance(nowMs);
+    uint64_t p = 0, b = 0;
+    for (const PortState &ps : s.m_ports) {
+        p += ps.capturedPackets.total;
+        b += ps.capturedBytes.total;
+    }
+    if (packets)
+        *packets = p;
+    if (bytes)
+        *bytes = b;
+}
+
+} // namespace lqsim
