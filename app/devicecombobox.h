@@ -1,0 +1,41 @@
+// SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
+// The device selector in the window's top-right corner. Each entry carries a
+// LumenquillDevice; a right click renames the current device in place.
+
+#pragma once
+
+#include "lumenquilldevice.h"
+
+#include <QComboBox>
+
+class QSettings;
+
+class DeviceComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    explicit DeviceComboBox(QWidget *parent = nullptr);
+
+    // Appends an entry "mac - name" with the model icon (none for an empty path).
+    void addDevice(const LumenquillDevice &device, const QString &iconPath);
+    static QString entryText(const LumenquillDevice &device);
+
+    // Names are kept per MAC under "DeviceConfig"/<mac without ':'>/"FriendlyName".
+    static QString friendlyName(QSettings &settings, const QString &mac);
+    static void storeFriendlyName(QSettings &settings, const LumenquillDevice &device);
+
+    bool isEditingName() const { return m_editing; }
+
+signals:
+    void FriendlyNameChanged(LumenquillDevice dev);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+
+private slots:
+    void edited();
+
+private:
+    bool m_editing = false;
+};

@@ -1,0 +1,348 @@
+// SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
+// The main window; see mainwindow.h.
+
+#include "mainwindow.h"
+
+#include "devicecombobox.h"
+#include "devicemodel.h"
+#include "deviceversion.h"
+#include "featurespanel.h"
+#include "statsthread.h"
+#include "ui_featurespanel.h"
+#include "ui_mainwindow.h"
+
+#include <QMessageBox>
+#include <QResizeEvent>
+#include <QSettings>
+#include <QTimer>
+
+#include <cstring>
+
+namespace {
+constexpr int kSelectorWidth = 300;
+constexpr int kSelectorMargin = 10;
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , m_ui(std::make_unique<Ui::MainWindow>())
+{
+    m_ui->setupUi(this);
+    m_featuresPanel = m_ui->featuresPanel;
+    Ui::FeaturesPanel *features = m_featuresPanel->form();
+    setWindowTitle(QStringLiteral("LumenQuill Manager - 2.5.27"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/LumenquillIco.png")));
+    m_settings = new QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Hollerby"),
+                               QStringLiteral("LumenquillManager"));
+
+    m_worker = new StatsThread;
+    m_pollTimer = new QTimer(this);
+    m_pollTimer->setObjectName(QStringLiteral("pollTimer"));
+    m_pollTimer->setInterval(1000);
+    connect(m_pollTimer, &QTimer::timeout, this, &MainWindow::updateStats);
+    m_featuresTimer = new QTimer(this);
+    m_featuresTimer->setObjectName(QStringLiteral("featuresTimer"));
+    m_featuresTimer->setInterval(1000);
+    m_featuresTimer->setSingleShot(true);
+    features->FirmwareSelection->hide();
+    features->OSXWarning->hide();
+
+    // Requests to the worker: queued, handled one at a time in emission order.
+    connect(this, &MainWindow::signal_get_features, m_worker, &StatsThread::slot_get_features);
+    connect(this, &MainWindow::signal_get_iface_status, m_worker, &StatsThread::slot_get_iface_status);
+    connect(this, &MainWindow::signal_set_features, m_worker, &StatsThread::slot_set_features);
+    connect(this, &MainWindow::signal_save_features, m_worker, &StatsThread::slot_save_features);
+    connect(this, &MainWindow::signal_restart_device, m_worker, &StatsThread::slot_restart_device);
+    connect(this, &MainWindow::signal_start_update, m_worker, &StatsThread::slot_update_start);
+    connect(this, &MainWindow::signal_dd_set_config, m_worker, &StatsThread::slot_dd_set_config);
+    connect(this, &MainWindow::signal_dd_start, m_worker, &StatsThread::slot_dd_start);
+    connect(this, &MainWindow::signal_dd_stop, m_worker, &StatsThread::slot_dd_stop);
+    connect(this, &MainWindow::signal_timing_resync, m_worker, &StatsThread::slot_timing_resync);
+    connect(this, &MainWindow::signal_set_v2counterconfig, m_worker, &StatsThread::slot_set_v2counterconfig);
+    connect(this, &MainWindow::signal_get_simplefilter, m_worker, &StatsThread::slot_get_simple_filter);
+    connect(this, &MainWindow::signal_get_dpifilter, m_worker, &StatsThread::slot_get_DPI_filter);
+    connect(this, &MainWindow::signal_set_simplefilter, m_worker, &StatsThread::slot_set_simple_filter);
+    connect(this, &MainWindow::signal_set_dpifilter, m_worker, &StatsThread::slot_set_DPI_filter);
+    connect(this, &MainWindow::signal_save_simplefilter, m_worker, &StatsThread::slot_save_simple_filter);
+    connect(this, &MainWindow::signal_save_dpifilter, m_worker, &StatsThread::slot_save_DPI_filter);
+
+    // Replies from the worker.
+    connect(m_worker, &StatsThread::signal_add_iface, this, &MainWindow::addIface);
+    connect(m_worker, &StatsThread::signal_del_iface, this, &MainWindow::delIface);
+    connect(m_worker, &StatsThread::signal_status, this, &MainWindow::statusUpdate);
+    connect(m_worker, &StatsThread::signal_update_progress, this, &MainWindow::updateProgress);
+    connect(m_worker, &StatsThread::signal_update_status, this, &MainWindow::updateFinished);
+
+    m_currentHandle = kNoDeviceHandle;
+
+    m_deviceSelector = new DeviceComboBox(this);
+    m_deviceSelector->setObjectName(QStringLiteral("deviceSelector"));
+    m_deviceSelector->resize(kSelectorWidth, m_deviceSelector->sizeHint().height());
+    placeDeviceSelector();
+    m_deviceSelector->addItem(QStringLiteral("No device connected"));
+    m_deviceSelector->setEnabled(false);
+    m_deviceSelector->show();
+    connect(m_deviceSelector, &QComboBox::currentIndexChanged, this, &MainWindow::changeDevice);
+    connect(m_deviceSelector, &DeviceComboBox::FriendlyNameChanged, this,
+            &MainWindow::slot_device_friendly_name_changed);
+
+    for (int i = 0; i < m_ui->tabWidget->count(); ++i)
+        m_tabs.append({m_ui->tabWidget->widget(i), m_ui->tabWidget->tabText(i)});
+
+    applyCapabilities(false);
+    rebuildTabs(0);
+
+    m_worker->startLibrary();
+    m_pollTimer->start();
+}
+
+MainWindow::~MainWindow()
+{
+    m_featuresTimer->stop();
+    m_pollTimer->stop();
+    delete m_worker; // stops its thread, then shuts the library down
+    delete m_pollTimer;
+    delete m_featuresTimer;
+    delete m_settings;
+    // Pages taken out of the tab widget stay its children and go with the form.
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    placeDeviceSelector();
+}
+
+void MainWindow::placeDeviceSelector()
+{
+    if (m_deviceSelector)
+        m_deviceSelector->move(width() - m_deviceSelector->width() - kSelectorMargin, kSelectorMargin);
+}
+
+void MainWindow::updateStats()
+{
+    if (m_currentHandle == kNoDeviceHandle || m_updateInProgress)
+        return;
+    emit signal_get_iface_status(makeRequest(m_currentHandle));
+}
+
+void MainWindow::statusUpdate(StatsThreadInfo info)
+{
+    if (info.handle != m_currentHandle)
+        return;
+    showDeviceInfo(info);
+    // The monitoring, configuration, timing and capture panels take their share
+    // of the record here, by capability, as they arrive.
+}
+
+void MainWindow::showDeviceInfo(const StatsThreadInfo &info)
+{
+    applyCapabilities(true);
+    Ui::FeaturesPanel *features = m_featuresPanel->form();
+    features->features_status_label->setText(deviceInformationText(info, m_currentType));
+    const uint32_t caps = info.capabilities;
+    if (!(caps & LQ_CAP_SFP)) {
+        const bool perPort = (caps & LQ_CAP_PER_PORT_LINK) && m_deviceFeatures.tap_mode == 0;
+        features->features_link_speed_label->setText(linkText(info, perPort));
+    }
+}
+
+void MainWindow::applyCapabilities(bool enable)
+{
+    const uint32_t caps = LumenquillAPIGetDeviceCapabilities(m_currentType);
+    const bool on = enable && !m_updateInProgress;
+    m_featuresPanel->applyCapabilities(caps, on);
+}
+
+void MainWindow::rebuildTabs(uint32_t caps)
+{
+    QTabWidget *tabs = m_ui->tabWidget;
+    while (tabs->count() > 0)
+        tabs->removeTab(0);
+    auto add = [&](int index) { tabs->addTab(m_tabs.at(index).first, m_tabs.at(index).second); };
+    if (caps & LQ_CAP_STATS_PORTS) {
+        add(0);
+        add(1);
+        add(2);
+    }
+    if (caps & LQ_CAP_STATS_COUNTERS_V2)
+        add(3);
+    if (caps & LQ_CAP_SFP)
+        add(5);
+    else if (caps & LQ_CAP_PORT_SPEED)
+        add(4);
+    if (caps & LQ_CAP_FILTERS)
+        add(6);
+    if (caps & LQ_CAP_TIMING)
+        add(7);
+    add(8);
+    if (caps & LQ_CAP_CONFIGURABLE)
+        add(9);
+    // Page 10, the analysis panel, is built and wired but never shown.
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (tabs->tabText(i) == QLatin1String("Features"))
+            tabs->setCurrentIndex(i);
+    }
+}
+
+void MainWindow::addIface(StatsThreadInfo info)
+{
+    const PackedVersion driver = versionFromBytes(info.versions.driverVersion);
+    const QString driverRefusal = versionRefusal(kDriverVersionCheck, driver);
+    if (!driverRefusal.isEmpty()) {
+        QMessageBox::critical(this, QString::fromLatin1(kDriverVersionCheck.title), driverRefusal, QMessageBox::Ok);
+        return;
+    }
+    const QString libraryRefusal = versionRefusal(kLibraryVersionCheck, LumenquillAPIGetVersion());
+    if (!libraryRefusal.isEmpty()) {
+        QMessageBox::critical(this, QString::fromLatin1(kLibraryVersionCheck.title), libraryRefusal, QMessageBox::Ok);
+        return;
+    }
+
+    if (m_currentHandle == kNoDeviceHandle) {
+        m_currentHandle = info.handle;
+        m_currentType = info.deviceType;
+        resetAll(true);
+        // The entry added below becomes the selector's current one, and
+        // changeDevice switches the window to it.
+        m_deviceSelector->clear();
+        m_deviceSelector->setEnabled(true);
+    }
+
+    LumenquillDevice device;
+    device.handle = info.handle;
+    device.mac = macText(info.mac);
+    device.type = info.deviceType;
+    device.friendlyName = DeviceComboBox::friendlyName(*m_settings, device.mac);
+    m_deviceSelector->addDevice(device, deviceModel(info.deviceType).picture);
+
+    offerNewerFirmware(info);
+}
+
+void MainWindow::offerNewerFirmware(const StatsThreadInfo &info)
+{
+    Q_UNUSED(info)
+}
+
+void MainWindow::delIface(StatsThreadInfo info)
+{
+    for (int i = m_deviceSelector->count() - 1; i >= 0; --i) {
+        const QVariant data = m_deviceSelector->itemData(i);
+        if (data.canConvert<LumenquillDevice>() && data.value<LumenquillDevice>().handle == info.handle)
+            m_deviceSelector->removeItem(i);
+    }
+    if (m_deviceSelector->count() == 0)
+        showNoDevice();
+}
+
+void MainWindow::showNoDevice()
+{
+    m_currentHandle = kNoDeviceHandle;
+    m_featuresPanel->showNoDevice();
+    applyCapabilities(false);
+    m_deviceSelector->addItem(QStringLiteral("No device connected"));
+    m_deviceSelector->setEnabled(false);
+    m_featuresPanel->showModelPicture(deviceModel(0).picture);
+}
+
+void MainWindow::changeDevice(int index)
+{
+    if (index < 0 || m_currentHandle == kNoDeviceHandle) {
+        rebuildTabs(0);
+        m_featuresPanel->showModelPicture(deviceModel(0).picture);
+        return;
+    }
+    const QVariant data = m_deviceSelector->itemData(index);
+    if (!data.canConvert<LumenquillDevice>())
+        return;
+    const auto device = data.value<LumenquillDevice>();
+    m_featuresPanel->form()->OSXWarning->hide();
+    m_currentHandle = device.handle;
+    m_currentType = device.type;
+    m_featuresPanel->showModelPicture(deviceModel(m_currentType).picture);
+
+    const uint32_t caps = LumenquillAPIGetDeviceCapabilities(m_currentType);
+    rebuildTabs(caps);
+    emit signal_get_features(makeRequest(m_currentHandle));
+    resetAll(true);
+    if (caps & LQ_CAP_FILTERS) {
+        emit signal_get_simplefilter(makeRequest(m_currentHandle));
+        emit signal_get_dpifilter(makeRequest(m_currentHandle));
+    }
+    fillFirmwareVariants();
+}
+
+void MainWindow::fillFirmwareVariants()
+{
+    QComboBox *variants = m_featuresPanel->form()->FirmwareSelectionCB;
+    variants->clear();
+    HwFirmwaresDesc list{};
+    // A failed read leaves the list empty: there is nothing to choose from.
+    if (LumenquillAPIGetHwFirmwaresDesc(m_currentHandle, &list) != 0)
+        return;
+    const int count = qBound(0, int(list.count), LQ_MAX_HW_FIRMWARES);
+    for (int i = 0; i < count; ++i) {
+        const char *name = list.names[i];
+        const std::size_t length = strnlen(name, LQ_HW_FIRMWARE_NAME_BYTES);
+        variants->addItem(QString::fromLatin1(name, qsizetype(length)), i);
+    }
+}
+
+void MainWindow::slot_device_friendly_name_changed(LumenquillDevice dev)
+{
+    DeviceComboBox::storeFriendlyName(*m_settings, dev);
+}
+
+void MainWindow::resetAll(bool clearLog)
+{
+    // The monitoring panels (counters, charts, log, configurable counters,
+    // timing chart) reset here as they join the window.
+    Q_UNUSED(clearLog)
+}
+
+void MainWindow::startFirmwareUpdate(uint64_t handle, const QString &path)
+{
+    if (handle == kNoDeviceHandle)
+        return;
+    const QByteArray local = path.toLocal8Bit();
+    if (std::size_t(local.size()) >= kFirmwarePathBytes) {
+        QMessageBox::critical(this, QStringLiteral("Firmware Update"),
+                              QStringLiteral("The firmware file path is too long (%1 bytes; at most %2).\n"
+                                             "Please move the file to a shorter path.")
+                                  .arg(local.size())
+                                  .arg(kFirmwarePathBytes - 1),
+                              QMessageBox::Ok);
+        return;
+    }
+    m_updateInProgress = true;
+    applyCapabilities(false);
+    StatsThreadInfo request = makeRequest(handle);
+    std::memcpy(request.firmwarePath, local.constData(), std::size_t(local.size()) + 1);
+    emit signal_start_update(request);
+}
+
+void MainWindow::updateProgress(StatsThreadInfo info)
+{
+    if (info.handle == m_currentHandle)
+        m_featuresPanel->form()->progressBar->setValue(int(info.updateProgress));
+}
+
+void MainWindow::updateFinished(StatsThreadInfo info)
+{
+    if (info.handle != m_currentHandle)
+        return;
+    m_updateInProgress = false;
+    applyCapabilities(true);
+    if (info.updateSucceeded)
+        QMessageBox::information(this, QStringLiteral("Firmware Update"),
+                                 QStringLiteral("Firmware successfully updated.\n"
+                                                "Please disconnect and reconnect your Lumenquill device."),
+                                 QMessageBox::Ok);
+    else
+        QMessageBox::critical(this, QStringLiteral("Firmware Update"),
+                              QStringLiteral("Firmware update failed.\n"
+                                             "Please check the specified file exists and is a LumenQuill Firmware."),
+                              QMessageBox::Ok);
+}

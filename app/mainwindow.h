@@ -1,0 +1,102 @@
+// SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
+// The main window: owner of the worker, the settings store, the timers, the
+// current device and the tab rule. It routes every reply of the worker to the
+// panels; the panels own their tabs.
+
+#pragma once
+
+#include "lumenquilldevice.h"
+#include "statsthreadinfo.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QPair>
+
+#include <memory>
+
+class DeviceComboBox;
+class FeaturesPanel;
+class QSettings;
+class QTimer;
+class StatsThread;
+
+namespace Ui {
+class MainWindow;
+}
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    uint64_t currentHandle() const { return m_currentHandle; }
+    uint32_t currentType() const { return m_currentType; }
+    bool updateInProgress() const { return m_updateInProgress; }
+    DeviceComboBox *deviceSelector() const { return m_deviceSelector; }
+    StatsThread *worker() const { return m_worker; }
+
+    // Asks the worker to write a firmware image to a device. Refuses (with a
+    // message) a path whose 8-bit form does not fit the request.
+    void startFirmwareUpdate(uint64_t handle, const QString &path);
+
+signals:
+    void signal_get_features(StatsThreadInfo info);
+    void signal_get_iface_status(StatsThreadInfo info);
+    void signal_set_features(StatsThreadInfo info);
+    void signal_save_features(StatsThreadInfo info);
+    void signal_restart_device(StatsThreadInfo info);
+    void signal_start_update(StatsThreadInfo info);
+    void signal_dd_set_config(StatsThreadInfo info);
+    void signal_dd_start(StatsThreadInfo info);
+    void signal_dd_stop(StatsThreadInfo info);
+    void signal_timing_resync(StatsThreadInfo info);
+    void signal_set_v2counterconfig(StatsThreadInfo info);
+    void signal_get_simplefilter(StatsThreadInfo info);
+    void signal_get_dpifilter(StatsThreadInfo info);
+    void signal_set_simplefilter(StatsThreadInfo info);
+    void signal_set_dpifilter(StatsThreadInfo info);
+    void signal_save_simplefilter(StatsThreadInfo info);
+    void signal_save_dpifilter(StatsThreadInfo info);
+
+public slots:
+    void updateStats();
+    void statusUpdate(StatsThreadInfo info);
+    void addIface(StatsThreadInfo info);
+    void delIface(StatsThreadInfo info);
+    void changeDevice(int index);
+    void slot_device_friendly_name_changed(LumenquillDevice dev);
+    void resetAll(bool clearLog);
+    void updateProgress(StatsThreadInfo info);
+    void updateFinished(StatsThreadInfo info);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void showDeviceInfo(const StatsThreadInfo &info);
+    void applyCapabilities(bool enable);
+    void rebuildTabs(uint32_t caps);
+    void placeDeviceSelector();
+    void showNoDevice();
+    void fillFirmwareVariants();
+    // The firmware catalog's offer of a newer image for an arriving device;
+    // nothing is offered until the manager carries a catalog.
+    void offerNewerFirmware(const StatsThreadInfo &info);
+
+    std::unique_ptr<Ui::MainWindow> m_ui;
+    FeaturesPanel *m_featuresPanel = nullptr;
+    StatsThread *m_worker = nullptr;
+    QTimer *m_pollTimer = nullptr;
+    QTimer *m_featuresTimer = nullptr;
+    QSettings *m_settings = nullptr;
+    DeviceComboBox *m_deviceSelector = nullptr;
+    QList<QPair<QWidget *, QString>> m_tabs; // every page with its title, in form order
+
+    uint64_t m_currentHandle = kNoDeviceHandle;
+    uint32_t m_currentType = 0;
+    bool m_updateInProgress = false;
+    DeviceFeatures m_deviceFeatures{}; // the selected device's features as last read
+};

@@ -1,0 +1,35 @@
+// SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
+// The "Features" tab: the selected device's information, its capture features,
+// the restart button, the firmware variants and the firmware update group.
+
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class FeaturesPanel;
+}
+
+class FeaturesPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit FeaturesPanel(QWidget *parent = nullptr);
+    ~FeaturesPanel() override;
+
+    Ui::FeaturesPanel *form() const { return m_ui.get(); }
+
+    // Enables this tab's device controls for a device with these capabilities;
+    // `on` is false without a device or while a firmware update runs.
+    void applyCapabilities(uint32_t caps, bool on);
+
+    // No device selected: the texts and picture of an empty window.
+    void showNoDevice();
+    void showModelPicture(const QString &resource);
+
+private:
+    std::unique_ptr<Ui::FeaturesPanel> m_ui;
+};
