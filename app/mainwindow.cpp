@@ -48,6 +48,7 @@ MainWindow::MainWindow(QWidget *parent)
     m_featuresTimer->setSingleShot(true);
     features->FirmwareSelection->hide();
     features->OSXWarning->hide();
+    m_featuresPanel->showModelPicture(deviceModel(0).picture);
 
     // Requests to the worker: queued, handled one at a time in emission order.
     connect(this, &MainWindow::signal_get_features, m_worker, &StatsThread::slot_get_features);

@@ -75,6 +75,7 @@ private slots:
     void secondDeviceListedNotSelected();
     void pollsOnlyWithDeviceAndNotDuringUpdate();
     void replyForAnotherDeviceChangesNothing();
+    void tooLongFirmwarePathIsRefused();
     void unplugCurrentSelectsRemaining();
     void unplugLastReturnsToNoDevice();
     void refusedDriverIsNeitherListedNorSelected();
@@ -217,6 +218,23 @@ void tst_MainWindow::replyForAnotherDeviceChangesNothing()
     m_window->statusUpdate(other);
     QCOMPARE(label("features_status_label")->text(), before);
     QCOMPARE(m_window->currentHandle(), lqsim_handle_of(kMacA));
+}
+
+void tst_MainWindow::tooLongFirmwarePathIsRefused()
+{
+    open({device(kMacA, 10)}, 1);
+    QSignalSpy updates(m_window.get(), &MainWindow::signal_start_update);
+    // 2047 bytes and the terminator fit; one byte more does not.
+    m_window->startFirmwareUpdate(m_window->currentHandle(), QStringLiteral("/") + QString(2047, QLatin1Char('x')));
+    QCOMPARE(updates.size(), 0);
+    QVERIFY(!m_window->updateInProgress());
+    QCOMPARE(m_boxes->titles, QStringList{"Firmware Update"});
+    QVERIFY(m_boxes->texts.first().contains(QLatin1String("2048 bytes")));
+
+    m_window->startFirmwareUpdate(m_window->currentHandle(), QString(2047, QLatin1Char('y')));
+    QCOMPARE(updates.size(), 1);
+    QCOMPARE(qstrlen(updates.first().first().value<StatsThreadInfo>().firmwarePath), 2047u);
+    QTRY_VERIFY(!m_window->updateInProgress()); // the library refuses the missing file
 }
 
 void tst_MainWindow::unplugCurrentSelectsRemaining()
