@@ -75,6 +75,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_worker, &StatsThread::signal_status, this, &MainWindow::statusUpdate);
     connect(m_worker, &StatsThread::signal_update_progress, this, &MainWindow::updateProgress);
     connect(m_worker, &StatsThread::signal_update_status, this, &MainWindow::updateFinished);
+    connect(m_worker, &StatsThread::signal_features, this, &MainWindow::featuresUpdate);
 
     m_currentHandle = kNoDeviceHandle;
 
@@ -289,6 +290,14 @@ void MainWindow::fillFirmwareVariants()
         const std::size_t length = strnlen(name, LQ_HW_FIRMWARE_NAME_BYTES);
         variants->addItem(QString::fromLatin1(name, qsizetype(length)), i);
     }
+}
+
+void MainWindow::featuresUpdate(StatsThreadInfo info)
+{
+    if (info.handle != m_currentHandle)
+        return;
+    m_deviceFeatures = info.features;
+    m_featuresPanel->showFeatures(m_deviceFeatures, LumenquillAPIGetDeviceCapabilities(m_currentType));
 }
 
 void MainWindow::slot_device_friendly_name_changed(LumenquillDevice dev)

@@ -71,6 +71,7 @@ public slots:
     void resetAll(bool clearLog);
     void updateProgress(StatsThreadInfo info);
     void updateFinished(StatsThreadInfo info);
+    void featuresUpdate(StatsThreadInfo info);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

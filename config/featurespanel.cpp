@@ -8,7 +8,10 @@
 #include "lumenquillapi.h"
 #include "ui_featurespanel.h"
 
+#include <QCheckBox>
 #include <QPixmap>
+#include <QSignalBlocker>
+#include <QSpinBox>
 
 FeaturesPanel::FeaturesPanel(QWidget *parent)
     : QWidget(parent)
@@ -37,6 +40,45 @@ void FeaturesPanel::applyCapabilities(uint32_t caps, bool on)
     m_ui->progressBar->setMaximum(100);
     m_ui->restart_device_btn->setEnabled(on);
     m_ui->features_flash_btn->setEnabled(on && (caps & LQ_CAP_FIRMWARE_FLASH));
+}
+
+void FeaturesPanel::showFeatures(const DeviceFeatures &features, uint32_t caps)
+{
+    const struct {
+        QCheckBox *box;
+        uint32_t value;
+    } boxes[] = {
+        {m_ui->features_transmit_crc_check, features.transmit_crc_errors},
+        {m_ui->features_keep_crc_check, features.keep_crc},
+        {m_ui->features_disable_porta_check, features.disable_port_a},
+        {m_ui->features_disable_portb_check, features.disable_port_b},
+        {m_ui->features_packet_slicing_check, features.packet_slicing},
+        {m_ui->features_timestamps_check, features.timestamps},
+    };
+    for (const auto &b : boxes) {
+        const QSignalBlocker blocker(b.box);
+        b.box->setChecked(b.value == 1); // any other value reads as off
+    }
+
+    QSpinBox *length = m_ui->features_packet_slicing_length;
+    const QSignalBlocker blocker(length);
+    if (!(caps & LQ_CAP_SLICING_LENGTH)) {
+        length->hide();
+        length->setEnabled(false);
+        length->setValue(0);
+    } else {
+        length->show();
+        length->setEnabled(features.packet_slicing == 1);
+        length->setValue(features.slicing_length);
+    }
+
+    if (caps & LQ_CAP_FIRMWARE_VARIANTS) {
+        m_ui->FirmwareSelectionCB->setCurrentIndex(features.firmware_variant);
+        m_ui->FirmwareSelectionBT->setEnabled(true);
+        m_ui->FirmwareSelection->show();
+    } else {
+        m_ui->FirmwareSelection->hide();
+    }
 }
 
 void FeaturesPanel::showNoDevice()

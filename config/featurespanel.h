@@ -6,6 +6,8 @@
 
 #pragma once
 
+#include "lumenquillapi.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -25,6 +27,9 @@ public:
     // Enables this tab's device controls for a device with these capabilities;
     // `on` is false without a device or while a firmware update runs.
     void applyCapabilities(uint32_t caps, bool on);
+
+    // Shows the device's features as last read; program changes, not clicks.
+    void showFeatures(const DeviceFeatures &features, uint32_t caps);
 
     // No device selected: the texts and picture of an empty window.
     void showNoDevice();

@@ -13,6 +13,7 @@
 #include "statsthread.h"
 
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
@@ -76,6 +77,7 @@ private slots:
     void pollsOnlyWithDeviceAndNotDuringUpdate();
     void replyForAnotherDeviceChangesNothing();
     void tooLongFirmwarePathIsRefused();
+    void featuresAnswerShownForCurrentDeviceOnly();
     void unplugCurrentSelectsRemaining();
     void unplugLastReturnsToNoDevice();
     void refusedDriverIsNeitherListedNorSelected();
@@ -235,6 +237,31 @@ void tst_MainWindow::tooLongFirmwarePathIsRefused()
     QCOMPARE(updates.size(), 1);
     QCOMPARE(qstrlen(updates.first().first().value<StatsThreadInfo>().firmwarePath), 2047u);
     QTRY_VERIFY(!m_window->updateInProgress()); // the library refuses the missing file
+}
+
+void tst_MainWindow::featuresAnswerShownForCurrentDeviceOnly()
+{
+    open({device(kMacA, 10), device(kMacB, 14)}, 2);
+    auto *timestamps = m_window->findChild<QCheckBox *>(QStringLiteral("features_timestamps_check"));
+    auto *transmitCrc = m_window->findChild<QCheckBox *>(QStringLiteral("features_transmit_crc_check"));
+    QTRY_VERIFY(timestamps->isChecked()); // the simulated device captures with timestamps
+
+    // Span mode off: the link text speaks of Port A alone.
+    QMetaObject::invokeMethod(m_window.get(), "updateStats");
+    QTRY_COMPARE(label("features_link_speed_label")->text(), QStringLiteral("Link Up 1Gbps Full Duplex"));
+
+    StatsThreadInfo other = makeRequest(lqsim_handle_of(kMacB));
+    other.features.transmit_crc_errors = 1;
+    m_window->featuresUpdate(other);
+    QVERIFY(!transmitCrc->isChecked());
+
+    StatsThreadInfo own = makeRequest(m_window->currentHandle());
+    own.features.transmit_crc_errors = 2; // only 1 means on
+    own.features.keep_crc = 1;
+    m_window->featuresUpdate(own);
+    QVERIFY(!transmitCrc->isChecked());
+    QVERIFY(m_window->findChild<QCheckBox *>(QStringLiteral("features_keep_crc_check"))->isChecked());
+    QVERIFY(!timestamps->isChecked());
 }
 
 void tst_MainWindow::unplugCurrentSelectsRemaining()
