@@ -146,7 +146,29 @@ uint32_t expectedSfpFlags(const SfpPortInfo &m)
     return flags;
 }
 
+// A traffic scenario, the port settings on both ports, and what to expect of them.
+struct Traffic {
+    QByteArray scenario;
+    QString ports;
+    uint64_t capacity;
+    double loadA, loadB; // mean usage checked when >= 0
+    int drops, jumbos;   // these three checked when >= 0
+    int collisionsDominate; // runts outnumber CRC errors, as on a half-duplex line
+};
+
+// A device clock setting, when it is read, and what it shows.
+struct Clock {
+    uint32_t initSource;
+    bool waitForSync;
+    int probe; // seconds after power-on
+    int source;
+    int toleranceMs; // -1: the clock runs from 1970
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Traffic)
+Q_DECLARE_METATYPE(Clock)
 
 class TestDevicePhysics : public QObject {
     Q_OBJECT
@@ -154,44 +176,27 @@ class TestDevicePhysics : public QObject {
 private slots:
     void trafficCounters_data()
     {
-        QTest::addColumn<QByteArray>("scenario");
-        QTest::addColumn<QString>("ports");
-        QTest::addColumn<uint64_t>("capacity");
-        QTest::addColumn<double>("loadA"); // mean usage checked when >= 0
-        QTest::addColumn<double>("loadB");
-        QTest::addColumn<int>("drops"); // these three checked when >= 0
-        QTest::addColumn<int>("jumbos");
-        QTest::addColumn<int>("collisionsDominate"); // runts outnumber CRC errors, as on a half-duplex line
+        QTest::addColumn<Traffic>("expected");
         auto steady = [](const char *more) {
             return "{\"traffic\": {\"burstiness\": 0, \"periodSeconds\": 60" + QByteArray(more);
         };
-        QTest::newRow("steady office") << QByteArray(R"({"traffic": {"burstiness": 0}})") << kAll << uint64_t(125000000)
-                                       << -1.0 << -1.0 << 0 << 0 << 0;
-        QTest::newRow("bursty 10G with jumbos")
-            << QByteArray(R"({"ports": {"media": "10G"}, "traffic": {"load": 0.6, "burstiness": 1, "jumbo": 0.3}})")
-            << "an:1000f" << uint64_t(1250000000) << -1.0 << -1.0 << 1 << 1 << 0;
-        QTest::newRow("half duplex 10M") << QByteArray("{}") << "forced:10h" << uint64_t(1250000) << -1.0 << -1.0 << 1
-                                         << 0 << 1;
-        QTest::newRow("1G light/moderate") << steady(R"(, "load": 0.05, "b": {"load": 0.3}}})") << "an:1000f,100f"
-                                           << uint64_t(125000000) << 0.05 << 0.3 << -1 << -1 << -1;
-        QTest::newRow("100M heavy") << steady(R"(, "load": 0.7}})") << "forced:100f" << uint64_t(12500000) << 0.7 << 0.7
-                                    << -1 << -1 << -1;
-        QTest::newRow("10M") << steady(R"(, "load": 0.4}})") << "forced:10f" << uint64_t(1250000) << 0.4 << 0.4 << -1
-                             << -1 << -1;
-        QTest::newRow("10G") << steady(R"(}, "ports": {"media": "10G"}})") << "an:" << uint64_t(1250000000) << 0.22
-                             << 0.38 << -1 << -1 << -1;
+        auto row = [](const char *name, const Traffic &t) { QTest::newRow(name) << t; };
+        row("steady office", {R"({"traffic": {"burstiness": 0}})", kAll, 125000000, -1, -1, 0, 0, 0});
+        row("bursty 10G with jumbos",
+            {R"({"ports": {"media": "10G"}, "traffic": {"load": 0.6, "burstiness": 1, "jumbo": 0.3}})", "an:1000f",
+             1250000000, -1, -1, 1, 1, 0});
+        row("half duplex 10M", {"{}", "forced:10h", 1250000, -1, -1, 1, 0, 1});
+        row("1G light/moderate",
+            {steady(R"(, "load": 0.05, "b": {"load": 0.3}}})"), "an:1000f,100f", 125000000, 0.05, 0.3, -1, -1, -1});
+        row("100M heavy", {steady(R"(, "load": 0.7}})"), "forced:100f", 12500000, 0.7, 0.7, -1, -1, -1});
+        row("10M", {steady(R"(, "load": 0.4}})"), "forced:10f", 1250000, 0.4, 0.4, -1, -1, -1});
+        row("10G", {steady(R"(}, "ports": {"media": "10G"}})"), "an:", 1250000000, 0.22, 0.38, -1, -1, -1});
     }
 
     void trafficCounters()
     {
-        QFETCH(QByteArray, scenario);
-        QFETCH(QString, ports);
-        QFETCH(uint64_t, capacity);
-        QFETCH(double, loadA);
-        QFETCH(double, loadB);
-        QFETCH(int, drops);
-        QFETCH(int, jumbos);
-        QFETCH(int, collisionsDominate);
+        QFETCH(Traffic, expected);
+        const auto &[scenario, ports, capacity, loadA, loadB, drops, jumbos, collisionsDominate] = expected;
         Device d(scenario, kCopperCaps, 7, {}, ports, ports);
         DeviceStatistics before = d.stats(kT0);
         double sum[2] = {0, 0};
@@ -558,27 +563,20 @@ private slots:
 
     void deviceClock_data()
     {
-        QTest::addColumn<uint32_t>("initSource");
-        QTest::addColumn<bool>("waitForSync");
-        QTest::addColumn<int>("probe"); // seconds after power-on
-        QTest::addColumn<int>("source");
-        QTest::addColumn<int>("toleranceMs"); // -1: the clock runs from 1970
-        QTest::newRow("system") << 0u << false << 5 << int(LQ_TIME_SOURCE_SYSTEM) << 0;
-        QTest::newRow("rtc") << 1u << false << 5 << int(LQ_TIME_SOURCE_RTC) << 3000;
-        QTest::newRow("gps before fix") << 2u << false << 30 << int(LQ_TIME_SOURCE_NONE) << -1;
-        QTest::newRow("gps after fix") << 2u << false << 46 << int(LQ_TIME_SOURCE_GPS) << 0;
-        QTest::newRow("gps waits for sync") << 2u << true << 100 << int(LQ_TIME_SOURCE_NONE) << -1;
-        QTest::newRow("gps synced") << 2u << true << 106 << int(LQ_TIME_SOURCE_GPS) << 0;
-        QTest::newRow("none") << 3u << false << 5 << int(LQ_TIME_SOURCE_NONE) << -1;
+        QTest::addColumn<Clock>("clock");
+        QTest::newRow("system") << Clock{0, false, 5, LQ_TIME_SOURCE_SYSTEM, 0};
+        QTest::newRow("rtc") << Clock{1, false, 5, LQ_TIME_SOURCE_RTC, 3000};
+        QTest::newRow("gps before fix") << Clock{2, false, 30, LQ_TIME_SOURCE_NONE, -1};
+        QTest::newRow("gps after fix") << Clock{2, false, 46, LQ_TIME_SOURCE_GPS, 0};
+        QTest::newRow("gps waits for sync") << Clock{2, true, 100, LQ_TIME_SOURCE_NONE, -1};
+        QTest::newRow("gps synced") << Clock{2, true, 106, LQ_TIME_SOURCE_GPS, 0};
+        QTest::newRow("none") << Clock{3, false, 5, LQ_TIME_SOURCE_NONE, -1};
     }
 
     void deviceClock()
     {
-        QFETCH(uint32_t, initSource);
-        QFETCH(bool, waitForSync);
-        QFETCH(int, probe);
-        QFETCH(int, source);
-        QFETCH(int, toleranceMs);
+        QFETCH(Clock, clock);
+        const auto [initSource, waitForSync, probe, source, toleranceMs] = clock;
         DeviceFeatures f{};
         f.timestamp_init_source = initSource;
         f.wait_for_sync = waitForSync;
