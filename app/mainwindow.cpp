@@ -13,7 +13,10 @@
 #include "ui_featurespanel.h"
 #include "ui_mainwindow.h"
 
+#include <QCheckBox>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QResizeEvent>
 #include <QSettings>
 #include <QTimer>
@@ -46,6 +49,7 @@ MainWindow::MainWindow(QWidget *parent)
     m_featuresTimer->setObjectName(QStringLiteral("featuresTimer"));
     m_featuresTimer->setInterval(1000);
     m_featuresTimer->setSingleShot(true);
+    connect(m_featuresTimer, &QTimer::timeout, this, &MainWindow::userChangedFeatures);
     features->FirmwareSelection->hide();
     features->OSXWarning->hide();
     m_featuresPanel->showModelPicture(deviceModel(0).picture);
@@ -76,6 +80,19 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_worker, &StatsThread::signal_update_progress, this, &MainWindow::updateProgress);
     connect(m_worker, &StatsThread::signal_update_status, this, &MainWindow::updateFinished);
     connect(m_worker, &StatsThread::signal_features, this, &MainWindow::featuresUpdate);
+
+    // Operator actions only: program changes of these widgets are not clicks.
+    for (QCheckBox *box : {features->features_timestamps_check, features->features_transmit_crc_check,
+                           features->features_keep_crc_check, features->features_disable_porta_check,
+                           features->features_disable_portb_check, features->features_packet_slicing_check})
+        connect(box, &QCheckBox::clicked, this, &MainWindow::userChangedFeatures);
+    connect(features->features_packet_slicing_length, &QSpinBox::valueChanged, this,
+            &MainWindow::userChangedFeatures);
+    connect(features->features_save_btn, &QPushButton::clicked, this, &MainWindow::userSaveFeatures);
+    connect(features->restart_device_btn, &QPushButton::clicked, this, &MainWindow::slot_restart_device);
+    connect(features->FirmwareSelectionBT, &QPushButton::clicked, this, &MainWindow::slot_set_fw);
+    connect(features->FirmwareSelectionCB, &QComboBox::currentIndexChanged, this,
+            &MainWindow::slot_selected_fw_changed);
 
     m_currentHandle = kNoDeviceHandle;
 
@@ -297,7 +314,62 @@ void MainWindow::featuresUpdate(StatsThreadInfo info)
     if (info.handle != m_currentHandle)
         return;
     m_deviceFeatures = info.features;
+    m_devicePortsSpeed = info.portsSpeed;
     m_featuresPanel->showFeatures(m_deviceFeatures, LumenquillAPIGetDeviceCapabilities(m_currentType));
+}
+
+void MainWindow::userChangedFeatures()
+{
+    if (m_currentHandle == kNoDeviceHandle)
+        return;
+    const uint32_t caps = LumenquillAPIGetDeviceCapabilities(m_currentType);
+    m_featuresPanel->readFeatures(&m_deviceFeatures, caps);
+    // Until the port, span and timing panels edit their fields, those go back
+    // to the device as last read, with the port settings read with them.
+    StatsThreadInfo request = makeRequest(m_currentHandle);
+    request.features = m_deviceFeatures;
+    request.portsSpeed = m_devicePortsSpeed;
+    emit signal_set_features(request);
+    emit signal_get_features(request);
+    m_featuresPanel->form()->features_save_btn->setEnabled(true);
+}
+
+void MainWindow::userSaveFeatures()
+{
+    if (m_currentHandle == kNoDeviceHandle)
+        return;
+    emit signal_save_features(makeRequest(m_currentHandle));
+    QMessageBox::information(this, QStringLiteral("Save Configuration"),
+                             QStringLiteral("Configuration has been saved on the LumenQuill device."), QMessageBox::Ok);
+    m_featuresPanel->form()->features_save_btn->setEnabled(false);
+}
+
+void MainWindow::slot_restart_device()
+{
+    if (m_currentHandle != kNoDeviceHandle)
+        emit signal_restart_device(makeRequest(m_currentHandle));
+}
+
+void MainWindow::slot_selected_fw_changed()
+{
+    // Choosing a variant changes nothing until "Set".
+}
+
+void MainWindow::slot_set_fw()
+{
+    Ui::FeaturesPanel *features = m_featuresPanel->form();
+    features->FirmwareSelectionBT->setEnabled(false);
+    // The one place the GUI thread talks to the library itself; any refusal
+    // ends the sequence, and "Set" stays disabled until the next features answer.
+    DeviceFeatures local{};
+    if (LumenquillAPIGetDeviceFeatures(m_currentHandle, &local) != 0)
+        return;
+    local.firmware_variant = static_cast<uint8_t>(features->FirmwareSelectionCB->currentData().toInt());
+    if (LumenquillAPISetDeviceFeatures(m_currentHandle, local) != 0)
+        return;
+    if (LumenquillAPISaveDeviceFeatures(m_currentHandle) != 0)
+        return;
+    slot_restart_device();
 }
 
 void MainWindow::slot_device_friendly_name_changed(LumenquillDevice dev)

@@ -72,6 +72,11 @@ public slots:
     void updateProgress(StatsThreadInfo info);
     void updateFinished(StatsThreadInfo info);
     void featuresUpdate(StatsThreadInfo info);
+    void userChangedFeatures();
+    void userSaveFeatures();
+    void slot_restart_device();
+    void slot_selected_fw_changed();
+    void slot_set_fw();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -99,5 +104,6 @@ private:
     uint64_t m_currentHandle = kNoDeviceHandle;
     uint32_t m_currentType = 0;
     bool m_updateInProgress = false;
-    DeviceFeatures m_deviceFeatures{}; // the selected device's features as last read
+    DeviceFeatures m_deviceFeatures{};     // the selected device's features as last read
+    DevicePortsSpeed m_devicePortsSpeed{}; // and its port settings
 };

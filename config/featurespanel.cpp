@@ -81,6 +81,19 @@ void FeaturesPanel::showFeatures(const DeviceFeatures &features, uint32_t caps)
     }
 }
 
+void FeaturesPanel::readFeatures(DeviceFeatures *features, uint32_t caps) const
+{
+    auto on = [](const QCheckBox *box) { return box->checkState() == Qt::Checked ? 1u : 0u; };
+    features->transmit_crc_errors = on(m_ui->features_transmit_crc_check);
+    features->keep_crc = on(m_ui->features_keep_crc_check);
+    features->disable_port_a = on(m_ui->features_disable_porta_check);
+    features->disable_port_b = on(m_ui->features_disable_portb_check);
+    features->packet_slicing = on(m_ui->features_packet_slicing_check);
+    features->timestamps = on(m_ui->features_timestamps_check);
+    features->slicing_length =
+        (caps & LQ_CAP_SLICING_LENGTH) ? static_cast<uint16_t>(m_ui->features_packet_slicing_length->value()) : 0;
+}
+
 void FeaturesPanel::showNoDevice()
 {
     m_ui->features_link_speed_label->clear();

@@ -31,6 +31,10 @@ public:
     // Shows the device's features as last read; program changes, not clicks.
     void showFeatures(const DeviceFeatures &features, uint32_t caps);
 
+    // Takes into the features record what this tab edits; every other field
+    // stays as last read.
+    void readFeatures(DeviceFeatures *features, uint32_t caps) const;
+
     // No device selected: the texts and picture of an empty window.
     void showNoDevice();
     void showModelPicture(const QString &resource);
