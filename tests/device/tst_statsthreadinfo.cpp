@@ -9,7 +9,6 @@
 #include <QTest>
 #include <QThread>
 
-#include <cstring>
 
 namespace {
 
@@ -53,7 +52,6 @@ private slots:
     void initTestCase() { registerStatsThreadInfo(); }
     void registeredUnderItsName();
     void roundTripThroughQueuedConnections();
-    void firmwarePathHoldsItsLongestPath();
 };
 
 void tst_StatsThreadInfo::registeredUnderItsName()
@@ -89,16 +87,6 @@ void tst_StatsThreadInfo::roundTripThroughQueuedConnections()
     QCOMPARE(back.received, sent);
     QVERIFY(remote.threads.first() == &worker);
     QVERIFY(back.threads.first() == QThread::currentThread());
-}
-
-void tst_StatsThreadInfo::firmwarePathHoldsItsLongestPath()
-{
-    StatsThreadInfo info = makeRequest(7);
-    const QByteArray path(2047, 'p');
-    std::memcpy(info.firmwarePath, path.constData(), static_cast<std::size_t>(path.size()) + 1);
-    QCOMPARE(std::strlen(info.firmwarePath), std::size_t(2047));
-    // The next field is untouched by the longest path.
-    QCOMPARE(info.updateSucceeded, uint8_t(0));
 }
 
 QTEST_GUILESS_MAIN(tst_StatsThreadInfo)
