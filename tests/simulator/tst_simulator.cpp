@@ -651,64 +651,7 @@ private slots:
         QCOMPARE(calls.get(back), save ? changed : initial);
     }
 
-    void restartAnnouncesOnTheClock()
-    {
-        start(scenario({device(10, kMacA), device(14, kMacB)}), 2);
-        const uint64_t old = handle(kMacA);
-        QCOMPARE(LumenquillAPIRestartDevice(old), 0);
-        // Gone at once: the old handle no longer works.
-        uint32_t type = 0;
-        QCOMPARE(LumenquillAPIGetDeviceType(old, &type), int(LQSIM_ERR_UNKNOWN_HANDLE));
-        QCOMPARE(handle(kMacA), uint64_t(0));
-        QCOMPARE(lqsim_device_count(), 2); // still plugged, just rebooting
-        lqsim_advance_clock(0);
-        QCOMPARE(m_recorder->gone(), std::vector<uint64_t>{old});
 
-        lqsim_advance_clock(LQSIM_RESTART_MS - 1);
-        QCOMPARE(int(m_recorder->added().size()), 2);
-        QCOMPARE(handle(kMacA), uint64_t(0));
-        // The arrival is delivered, callback and all, before the clock call returns.
-        lqsim_advance_clock(1);
-        const auto added = m_recorder->added();
-        QCOMPARE(int(added.size()), 3);
-        QCOMPARE(added.back().handle, handle(kMacA));
-        QVERIFY(added.back().identified);
-        QCOMPARE(added.back().type, 10u);
-        QVERIFY(added.back().thread != std::this_thread::get_id());
-        QCOMPARE(LumenquillAPIRestartDevice(old), int(LQSIM_ERR_UNKNOWN_HANDLE));
-    }
-
-    void clockSetBackKeepsDurations()
-    {
-        start(scenario({device(14, kMacA)}), 1);
-        lqsim_advance_clock(1500);
-        QCOMPARE(lqsim_now_ms(), kStartMs + 1500);
-        QCOMPARE(LumenquillAPIRestartDevice(handle(kMacA)), 0);
-
-        // Setting the clock is not time passing: the device still needs its full
-        // restart time, counted from the new setting.
-        const uint64_t dayEarlier = kStartMs - 86400000ull;
-        lqsim_use_manual_clock(dayEarlier);
-        QCOMPARE(lqsim_now_ms(), dayEarlier);
-        lqsim_advance_clock(LQSIM_RESTART_MS - 1);
-        QCOMPARE(handle(kMacA), uint64_t(0));
-        lqsim_advance_clock(1);
-        QVERIFY(handle(kMacA) != 0);
-
-        // Its statistics keep counting forward all the same.
-        DeviceStatistics first{}, second{};
-        QCOMPARE(LumenquillAPIGetStatistics(handle(kMacA), &first), 0);
-        lqsim_advance_clock(2000);
-        QCOMPARE(LumenquillAPIGetStatistics(handle(kMacA), &second), 0);
-        QVERIFY(second.sampleTimeMs > first.sampleTimeMs);
-
-        // Back to the wall clock without jumping back.
-        const uint64_t manual = lqsim_now_ms();
-        lqsim_use_real_clock();
-        QVERIFY(lqsim_now_ms() >= manual);
-        lqsim_use_manual_clock(0);
-        QVERIFY(lqsim_now_ms() >= manual);
-    }
 
     // ------------------------------------------------------------------ failures
 
@@ -893,24 +836,6 @@ private slots:
         QCOMPARE(LumenquillAPIGetDeviceCapabilities(10), 0x18DBDu);
     }
 
-    void injectedFailureChangesNothing()
-    {
-        start(scenario({device(14, kMacA)}), 1);
-        const uint64_t h = handle(kMacA);
-        DeviceFeatures before{};
-        QCOMPARE(LumenquillAPIGetDeviceFeatures(h, &before), 0);
-        QCOMPARE(lqsim_fail("LumenquillAPISetDeviceFeatures", LQSIM_FAIL_ONCE, 0, -9), 0);
-        QCOMPARE(lqsim_fail("LumenquillAPIRestartDevice", LQSIM_FAIL_ONCE, 0, -9), 0);
-        QCOMPARE(LumenquillAPISetDeviceFeatures(h, patterned<DeviceFeatures>(1)), -9);
-        QCOMPARE(LumenquillAPIRestartDevice(h), -9);
-        lqsim_advance_clock(LQSIM_RESTART_MS);
-        QCOMPARE(handle(kMacA), h); // never left
-        DeviceFeatures after{};
-        QCOMPARE(LumenquillAPIGetDeviceFeatures(h, &after), 0);
-        QCOMPARE(std::memcmp(&before, &after, sizeof before), 0);
-        QCOMPARE(lqsim_last_features(kMacA, &after), -1);
-        QCOMPARE(lqsim_call_count("LumenquillAPISetDeviceFeatures"), uint64_t(1));
-    }
 
     // ------------------------------------------------------------------ firmware
 
@@ -1042,51 +967,6 @@ private slots:
 
     // ------------------------------------------------------------------ capture, shutdown
 
-    void diskDumpCopiesPathAndToggles()
-    {
-        start(scenario({device(10, kMacA), device(14, kMacB)}), 2);
-        const uint64_t h = handle(kMacA);
-        QCOMPARE(LumenquillAPIDiskDumpStart(h), int(LQSIM_ERR_NOT_READY)); // nowhere to write yet
-
-        DiskDumpConfig config{};
-        config.fileCount = 4;
-        config.maxFileSize = 1u << 20;
-        config.path = wcsdup(L"/tmp/caf\u00e9/dump.pcapng");
-        QCOMPARE(LumenquillAPIDiskDumpSetConfig(h, config), 0);
-        // The manager frees its copy right away; scribble first so a kept pointer shows.
-        std::wmemset(config.path, L'X', std::wcslen(config.path));
-        std::free(config.path);
-
-        DiskDumpConfig seen{};
-        char path[64] = {};
-        QCOMPARE(lqsim_last_disk_dump_config(kMacA, &seen, path, sizeof path), 0);
-        QCOMPARE(QByteArray(path), QByteArray("/tmp/caf\xc3\xa9/dump.pcapng"));
-        QVERIFY(seen.path == nullptr);
-        QCOMPARE(seen.fileCount, 4u);
-        QCOMPARE(seen.maxFileSize, uint64_t(1u << 20));
-        char small[5] = {};
-        QCOMPARE(lqsim_last_disk_dump_config(kMacA, &seen, small, sizeof small), 0);
-        QCOMPARE(QByteArray(small), QByteArray("/tmp"));
-        QCOMPARE(lqsim_last_disk_dump_config(kMacB, &seen, path, sizeof path), -1);
-
-        // Whether a capture runs, or -1 if the device does not answer.
-        auto running = [](uint64_t device) {
-            DiskDumpStatus status{};
-            return LumenquillAPIDiskDumpGetStatus(device, &status) == 0 ? int(status.running) : -1;
-        };
-        QCOMPARE(LumenquillAPIDiskDumpStart(h), 0);
-        QCOMPARE(running(h), 1);
-        QCOMPARE(running(handle(kMacB)), 0); // per device
-        QCOMPARE(LumenquillAPIDiskDumpStop(h), 0);
-        QCOMPARE(running(h), 0);
-
-        // A restart ends a running capture; the configuration stays.
-        QCOMPARE(LumenquillAPIDiskDumpStart(h), 0);
-        QCOMPARE(LumenquillAPIRestartDevice(h), 0);
-        lqsim_advance_clock(LQSIM_RESTART_MS);
-        QCOMPARE(running(handle(kMacA)), 0);
-        QCOMPARE(LumenquillAPIDiskDumpStart(handle(kMacA)), 0);
-    }
 
     void noCallbackAfterUninitialize()
     {
