@@ -5,12 +5,21 @@
 
 #include "mainwindow.h"
 
+#include "alarmlog.h"
+#include "chartspanel.h"
+#include "counterspanel.h"
 #include "devicecombobox.h"
 #include "devicemodel.h"
 #include "deviceversion.h"
 #include "featurespanel.h"
+#include "logpanel.h"
+#include "networkportspanel.h"
+#include "portsettings.h"
+#include "sfpdisplay.h"
 #include "statsthread.h"
 #include "ui_featurespanel.h"
+#include "ui_logpanel.h"
+#include "ui_networkportspanel.h"
 #include "ui_mainwindow.h"
 
 #include <QCheckBox>
@@ -34,6 +43,11 @@ MainWindow::MainWindow(QWidget *parent)
 {
     m_ui->setupUi(this);
     m_featuresPanel = m_ui->featuresPanel;
+    m_countersPanel = m_ui->countersPanel;
+    m_chartsPanel = m_ui->chartsPanel;
+    m_logPanel = m_ui->logPanel;
+    m_portsPanel = m_ui->networkPortsPanel;
+    m_chartsPanel->setClock(&m_clock);
     Ui::FeaturesPanel *features = m_featuresPanel->form();
     setWindowTitle(QStringLiteral("LumenQuill Manager - 2.5.27"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/LumenquillIco.png")));
@@ -50,6 +64,7 @@ MainWindow::MainWindow(QWidget *parent)
     m_featuresTimer->setInterval(1000);
     m_featuresTimer->setSingleShot(true);
     connect(m_featuresTimer, &QTimer::timeout, this, &MainWindow::userChangedFeatures);
+    m_portsPanel->form()->groupBox_14->hide();
     features->FirmwareSelection->hide();
     features->OSXWarning->hide();
     m_featuresPanel->showModelPicture(deviceModel(0).picture);
@@ -88,7 +103,15 @@ MainWindow::MainWindow(QWidget *parent)
         connect(box, &QCheckBox::clicked, this, &MainWindow::userChangedFeatures);
     connect(features->features_packet_slicing_length, &QSpinBox::valueChanged, this,
             &MainWindow::userChangedFeatures);
+    for (QAbstractButton *box : m_portsPanel->applyButtons())
+        connect(box, &QAbstractButton::clicked, this, &MainWindow::userChangedFeatures);
+    connect(m_ui->spanModeCheckbox2, &QCheckBox::clicked, this, &MainWindow::userChangedFeatures);
+    connect(m_ui->loopbackCheckBox2, &QCheckBox::clicked, this, &MainWindow::userChangedFeatures);
     connect(features->features_save_btn, &QPushButton::clicked, this, &MainWindow::userSaveFeatures);
+    connect(m_portsPanel->form()->features_save_btn2, &QPushButton::clicked, this, &MainWindow::userSaveFeatures);
+    connect(m_ui->features_save_btn3, &QPushButton::clicked, this, &MainWindow::userSaveFeatures);
+    connect(m_portsPanel->form()->network_default_button, &QPushButton::clicked, this,
+            &MainWindow::slot_load_network_default);
     connect(features->restart_device_btn, &QPushButton::clicked, this, &MainWindow::slot_restart_device);
     connect(features->FirmwareSelectionBT, &QPushButton::clicked, this, &MainWindow::slot_set_fw);
     connect(features->FirmwareSelectionCB, &QComboBox::currentIndexChanged, this,
@@ -152,8 +175,75 @@ void MainWindow::statusUpdate(StatsThreadInfo info)
     if (info.handle != m_currentHandle)
         return;
     showDeviceInfo(info);
-    // The monitoring, configuration, timing and capture panels take their share
-    // of the record here, by capability, as they arrive.
+    if (info.capabilities & LQ_CAP_STATS_PORTS) {
+        refreshStatistics(info);
+        droppedUpdate(info);
+    }
+    // The configurable counters take their share here once they join.
+    if (info.capabilities & LQ_CAP_SFP)
+        showSfpModules(info);
+    // And the timing and capture panels, by capability, as they arrive.
+}
+
+void MainWindow::showSfpModules(const StatsThreadInfo &info)
+{
+    m_ui->sfpDisp->sfpUpdate(&info.linkStatus.sfp);
+    auto presence = [](const SfpPortInfo &port) {
+        return port.present ? QStringLiteral("Module Present") : QStringLiteral("Module Absent");
+    };
+    m_featuresPanel->form()->features_link_speed_label->setText(presence(info.linkStatus.sfp.portA) +
+                                                                QStringLiteral(" / ") +
+                                                                presence(info.linkStatus.sfp.portB));
+}
+
+void MainWindow::refreshStatistics(const StatsThreadInfo &info)
+{
+    // One stamp for every line this refresh writes.
+    const QString stamp = logTimestamp(m_clock.now());
+    const StatisticsSample newest = StatisticsSample::from(info.statistics);
+
+    if (newest.words[StatisticsSample::LinkUp] < m_previousSample.words[StatisticsSample::LinkUp]) {
+        // The link went down and came back since the last sample: everything
+        // counts afresh, the log keeps its lines.
+        resetAll(false);
+        if (m_linkUp) {
+            m_linkUp = false;
+            m_logPanel->append(linkDownLine(stamp));
+        }
+    } else if (!m_linkUp) {
+        m_linkUp = true;
+        m_logPanel->append(linkUpLine(stamp));
+    }
+
+    StatisticsSample delta;
+    if (m_previousSample.isEmpty())
+        m_previousSample = newest;
+    else
+        delta = newest - m_previousSample;
+    m_previousSample = newest;
+    const std::array<double, 2> usage = {bandwidthUsage(delta, 0), bandwidthUsage(delta, 1)};
+
+    m_countersPanel->refresh(m_previousSample, usage);
+
+    Ui::FeaturesPanel *features = m_featuresPanel->form();
+    const uint64_t dropped = m_previousSample.port(0, StatisticsSample::HardwareDropped) +
+                             m_previousSample.port(1, StatisticsSample::HardwareDropped);
+    features->features_drop_label->setText(QString::asprintf("%llu", static_cast<unsigned long long>(dropped)));
+    features->features_link_up_label->setText(durationText(m_previousSample.words[StatisticsSample::LinkUp]));
+    features->features_link_down_label->setText(secondsText(m_previousSample.words[StatisticsSample::LastLinkDown]));
+
+    m_logPanel->evaluateAlarms(m_previousSample, usage, stamp);
+    m_chartsPanel->sample(m_previousSample, usage);
+    m_portsPanel->showStatus(info.linkStatus, LumenquillAPIGetDeviceCapabilities(m_currentType));
+}
+
+void MainWindow::droppedUpdate(StatsThreadInfo info)
+{
+    const uint32_t caps = LumenquillAPIGetDeviceCapabilities(m_currentType);
+    const uint64_t dropped =
+        (caps & (LQ_CAP_STATS_PORTS | LQ_CAP_STATS_COUNTERS_V2)) ? info.statistics.droppedPackets : 0;
+    m_featuresPanel->form()->features_sw_dropped->setText(
+        QString::asprintf("%llu", static_cast<unsigned long long>(dropped)));
 }
 
 void MainWindow::showDeviceInfo(const StatsThreadInfo &info)
@@ -173,6 +263,13 @@ void MainWindow::applyCapabilities(bool enable)
     const uint32_t caps = LumenquillAPIGetDeviceCapabilities(m_currentType);
     const bool on = enable && !m_updateInProgress;
     m_featuresPanel->applyCapabilities(caps, on);
+    m_portsPanel->applyCapabilities(caps, on, m_deviceFeatures.tap_mode);
+    // The SFP page's twins of the span, loopback and save controls.
+    if (!(on && (caps & LQ_CAP_CONFIGURABLE)))
+        m_ui->features_save_btn3->setEnabled(false);
+    m_ui->spanModeCheckbox2->setEnabled(on && (caps & LQ_CAP_PORT_SPEED));
+    m_ui->loopbackCheckBox2->setEnabled(on && (caps & LQ_CAP_LOOPBACK) &&
+                                        m_deviceFeatures.tap_mode == PortSettings::kTapModeSpanOn);
 }
 
 void MainWindow::rebuildTabs(uint32_t caps)
@@ -286,6 +383,7 @@ void MainWindow::changeDevice(int index)
     rebuildTabs(caps);
     emit signal_get_features(makeRequest(m_currentHandle));
     resetAll(true);
+    m_portsPanel->resetMdiTotals();
     if (caps & LQ_CAP_FILTERS) {
         emit signal_get_simplefilter(makeRequest(m_currentHandle));
         emit signal_get_dpifilter(makeRequest(m_currentHandle));
@@ -315,7 +413,15 @@ void MainWindow::featuresUpdate(StatsThreadInfo info)
         return;
     m_deviceFeatures = info.features;
     m_devicePortsSpeed = info.portsSpeed;
-    m_featuresPanel->showFeatures(m_deviceFeatures, LumenquillAPIGetDeviceCapabilities(m_currentType));
+    const uint32_t caps = LumenquillAPIGetDeviceCapabilities(m_currentType);
+    m_featuresPanel->showFeatures(m_deviceFeatures, caps);
+    m_portsPanel->showFeatures(m_deviceFeatures, m_devicePortsSpeed, caps);
+    for (const auto &[box, checked] : {std::pair{m_ui->spanModeCheckbox2, PortSettings::spanShown(m_deviceFeatures, caps)},
+                                       std::pair{m_ui->loopbackCheckBox2,
+                                                 PortSettings::loopbackShown(m_deviceFeatures, caps)}}) {
+        const QSignalBlocker blocker(box);
+        box->setChecked(checked);
+    }
 }
 
 void MainWindow::userChangedFeatures()
@@ -323,15 +429,31 @@ void MainWindow::userChangedFeatures()
     if (m_currentHandle == kNoDeviceHandle)
         return;
     const uint32_t caps = LumenquillAPIGetDeviceCapabilities(m_currentType);
+    m_portsPanel->interlock(sender(), caps);
     m_featuresPanel->readFeatures(&m_deviceFeatures, caps);
-    // Until the port, span and timing panels edit their fields, those go back
-    // to the device as last read, with the port settings read with them.
+    if (caps & LQ_CAP_SFP)
+        PortSettings::storeSpanLoopback(&m_deviceFeatures, caps, m_ui->spanModeCheckbox2->isChecked(),
+                                        m_ui->loopbackCheckBox2->isChecked());
+    else
+        m_portsPanel->readFeatures(&m_deviceFeatures, caps);
+    // The timing fields go back as last read until the timing panel edits
+    // them. Devices without per-port link settings get their port settings
+    // back as last read.
     StatsThreadInfo request = makeRequest(m_currentHandle);
     request.features = m_deviceFeatures;
-    request.portsSpeed = m_devicePortsSpeed;
+    request.portsSpeed =
+        (caps & LQ_CAP_PER_PORT_LINK) ? m_portsPanel->portsSpeed(m_deviceFeatures.tap_mode) : m_devicePortsSpeed;
     emit signal_set_features(request);
     emit signal_get_features(request);
     m_featuresPanel->form()->features_save_btn->setEnabled(true);
+    m_portsPanel->form()->features_save_btn2->setEnabled(true);
+    m_ui->features_save_btn3->setEnabled(true);
+}
+
+void MainWindow::slot_load_network_default()
+{
+    m_portsPanel->setDefaults();
+    userChangedFeatures();
 }
 
 void MainWindow::userSaveFeatures()
@@ -342,6 +464,8 @@ void MainWindow::userSaveFeatures()
     QMessageBox::information(this, QStringLiteral("Save Configuration"),
                              QStringLiteral("Configuration has been saved on the LumenQuill device."), QMessageBox::Ok);
     m_featuresPanel->form()->features_save_btn->setEnabled(false);
+    m_portsPanel->form()->features_save_btn2->setEnabled(true);
+    m_ui->features_save_btn3->setEnabled(true);
 }
 
 void MainWindow::slot_restart_device()
@@ -379,9 +503,15 @@ void MainWindow::slot_device_friendly_name_changed(LumenquillDevice dev)
 
 void MainWindow::resetAll(bool clearLog)
 {
-    // The monitoring panels (counters, charts, log, configurable counters,
-    // timing chart) reset here as they join the window.
-    Q_UNUSED(clearLog)
+    m_countersPanel->counters_reset();
+    m_countersPanel->clearToZero();
+    // The configurable counters' full resets go here once that panel joins.
+    m_chartsPanel->graphs_clear();
+    m_chartsPanel->requestRebase();
+    if (clearLog)
+        m_logPanel->on_log_clear_btn_clicked();
+    m_previousSample.clear();
+    // And the timing chart's reset, once the timing panel joins.
 }
 
 void MainWindow::startFirmwareUpdate(uint64_t handle, const QString &path)

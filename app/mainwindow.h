@@ -8,6 +8,8 @@
 #pragma once
 
 #include "lumenquilldevice.h"
+#include "monitorclock.h"
+#include "statisticssample.h"
 #include "statsthreadinfo.h"
 
 #include <QList>
@@ -16,8 +18,12 @@
 
 #include <memory>
 
+class ChartsPanel;
+class CountersPanel;
 class DeviceComboBox;
 class FeaturesPanel;
+class LogPanel;
+class NetworkPortsPanel;
 class QSettings;
 class QTimer;
 class StatsThread;
@@ -37,6 +43,8 @@ public:
     bool updateInProgress() const { return m_updateInProgress; }
     DeviceComboBox *deviceSelector() const { return m_deviceSelector; }
     StatsThread *worker() const { return m_worker; }
+    // The wall clock of the charts and the log; tests and benchmarks drive it.
+    MonitorClock *monitorClock() { return &m_clock; }
 
     // Asks the worker to write a firmware image to a device. Refuses (with a
     // message) a path whose 8-bit form does not fit the request.
@@ -69,6 +77,7 @@ public slots:
     void changeDevice(int index);
     void slot_device_friendly_name_changed(LumenquillDevice dev);
     void resetAll(bool clearLog);
+    void droppedUpdate(StatsThreadInfo info);
     void updateProgress(StatsThreadInfo info);
     void updateFinished(StatsThreadInfo info);
     void featuresUpdate(StatsThreadInfo info);
@@ -77,12 +86,18 @@ public slots:
     void slot_restart_device();
     void slot_selected_fw_changed();
     void slot_set_fw();
+    void slot_load_network_default();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
     void showDeviceInfo(const StatsThreadInfo &info);
+    // The once-a-second refresh of counters, gauges, log and charts from a
+    // status record in the port-counter format.
+    void refreshStatistics(const StatsThreadInfo &info);
+    // SFP devices: the modules' own report, and their presence as the link text.
+    void showSfpModules(const StatsThreadInfo &info);
     void applyCapabilities(bool enable);
     void rebuildTabs(uint32_t caps);
     void placeDeviceSelector();
@@ -94,6 +109,10 @@ private:
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     FeaturesPanel *m_featuresPanel = nullptr;
+    CountersPanel *m_countersPanel = nullptr;
+    ChartsPanel *m_chartsPanel = nullptr;
+    LogPanel *m_logPanel = nullptr;
+    NetworkPortsPanel *m_portsPanel = nullptr;
     StatsThread *m_worker = nullptr;
     QTimer *m_pollTimer = nullptr;
     QTimer *m_featuresTimer = nullptr;
@@ -106,4 +125,8 @@ private:
     bool m_updateInProgress = false;
     DeviceFeatures m_deviceFeatures{};     // the selected device's features as last read
     DevicePortsSpeed m_devicePortsSpeed{}; // and its port settings
+
+    MonitorClock m_clock;
+    StatisticsSample m_previousSample; // sample time 0: no previous sample
+    bool m_linkUp = false;
 };

@@ -18,12 +18,14 @@
 //                             "pause": ["symmetric", "asymmetric"], "role": "auto" | "master" | "slave" },
 //                "flaps": [ { "at": 120, "for": 2.5 } ], "a": {...}, "b": {...} }
 //   "sfp":     { "present": true, "type": "10GBASE-SR" | "10GBASE-LR" | "1000BASE-SX",
+//                "a0": "03 04 07 ...", "a2": "...",  (raw pages, hex)
 //                "vendorName", "vendorOui", "model", "revision", "dateCode", "serialNumber",
 //                "nominalBitRate", "bitRateMarginUpper", "bitRateMarginLower", "encoding",
 //                "rateIdentifier", "identifier", "extendedIdentifier", "connector", "wavelength",
 //                "diagnosticMonitoringType", "sff8472Compliance", "lengthSingleMode", "lengthOm2",
 //                "lengthOm1", "lengthCopper", "lengthOm3", "options": [14 words], "transceiver": [56 words],
-//                "diagnostics" / "lowAlarm" / "lowWarning" / "highWarning" / "highAlarm":
+//                "lowAlarm" / "lowWarning" / "highWarning" / "highAlarm" (written into A2h),
+//                "diagnostics" (the nominal reading):
 //                    { "temperature", "voltage", "txBias", "txPower", "rxPower" },
 //                "wander": 1, "txFault": false, "a": {...}, "b": {...} }
 //   "gps":     { "present": true, "acquireSeconds": 45, "lockSeconds": 60, "externalPps": false,
@@ -355,51 +357,81 @@ void applyDiagnostics(SfpDiagnostics &d, const Json &obj, const std::string &pat
     });
 }
 
+// An "sfp" member edits the module image in place: field keys encode the
+// record's value into its bytes and reseal the checksums, "a0" / "a2" replace
+// a page as given. nlohmann::json objects iterate in key order, so raw pages
+// are in place before the field keys of the same object refine them.
 bool applySfp(SfpModuleSettings &m, const std::string &key, const Json &v, const std::string &path)
 {
+    SfpEeprom &e = m.eeprom;
     struct Text {
         const char *name;
-        std::string SfpModuleSettings::*member;
-        size_t maxLength;
+        size_t offset;
+        size_t length;
     };
     static const Text texts[] = {
-        {"vendorName", &SfpModuleSettings::vendorName, 18}, {"model", &SfpModuleSettings::model, 16},
-        {"revision", &SfpModuleSettings::revision, 4},      {"dateCode", &SfpModuleSettings::dateCode, 13},
-        {"serialNumber", &SfpModuleSettings::serialNumber, 19},
+        {"vendorName", sfpa0::VendorName, 16}, {"model", sfpa0::VendorPn, 16},    {"revision", sfpa0::VendorRev, 4},
+        {"dateCode", sfpa0::DateCode, 8},      {"serialNumber", sfpa0::VendorSn, 16},
     };
-    struct Word {
+    struct Number {
         const char *name;
-        uint32_t SfpModuleSettings::*member;
+        size_t offset;
+        size_t bytes;
         uint32_t hi;
     };
-    static const Word words[] = {
-        {"vendorOui", &SfpModuleSettings::vendorOui, 0xffffff},
-        {"nominalBitRate", &SfpModuleSettings::nominalBitRate, 255},
-        {"bitRateMarginUpper", &SfpModuleSettings::bitRateMarginUpper, 255},
-        {"bitRateMarginLower", &SfpModuleSettings::bitRateMarginLower, 255},
-        {"encoding", &SfpModuleSettings::encoding, 255},
-        {"rateIdentifier", &SfpModuleSettings::rateIdentifier, 255},
-        {"identifier", &SfpModuleSettings::identifier, 255},
-        {"extendedIdentifier", &SfpModuleSettings::extendedIdentifier, 255},
-        {"connector", &SfpModuleSettings::connector, 255},
-        {"wavelength", &SfpModuleSettings::wavelength, 65535},
-        {"diagnosticMonitoringType", &SfpModuleSettings::diagnosticMonitoringType, 4},
-        {"sff8472Compliance", &SfpModuleSettings::sff8472Compliance, 255},
-        {"lengthSingleMode", &SfpModuleSettings::lengthSingleMode, 0xffffffffu},
-        {"lengthOm2", &SfpModuleSettings::lengthOm2, 0xffffffffu},
-        {"lengthOm1", &SfpModuleSettings::lengthOm1, 0xffffffffu},
-        {"lengthCopper", &SfpModuleSettings::lengthCopper, 0xffffffffu},
-        {"lengthOm3", &SfpModuleSettings::lengthOm3, 0xffffffffu},
+    static const Number numbers[] = {
+        {"vendorOui", sfpa0::VendorOui, 3, 0xffffff},
+        {"nominalBitRate", sfpa0::NominalRate, 1, 255},
+        {"bitRateMarginUpper", sfpa0::BitRateMax, 1, 255},
+        {"bitRateMarginLower", sfpa0::BitRateMin, 1, 255},
+        {"encoding", sfpa0::Encoding, 1, 255},
+        {"rateIdentifier", sfpa0::RateIdentifier, 1, 255},
+        {"identifier", sfpa0::Identifier, 1, 255},
+        {"extendedIdentifier", sfpa0::ExtIdentifier, 1, 255},
+        {"wavelength", sfpa0::Wavelength, 2, 65535},
+        {"sff8472Compliance", sfpa0::Compliance, 1, 255},
+    };
+    static const Number lengths[] = {
+        {"lengthSingleMode", sfpa0::LengthKm, 0, 0xffffffffu}, {"lengthOm2", sfpa0::LengthOm2, 0, 0xffffffffu},
+        {"lengthOm1", sfpa0::LengthOm1, 0, 0xffffffffu},       {"lengthCopper", sfpa0::LengthCopper, 0, 0xffffffffu},
+        {"lengthOm3", sfpa0::LengthOm3, 0, 0xffffffffu},
+    };
+    static const std::pair<const char *, SfpThreshold> thresholds[] = {
+        {"lowAlarm", SfpThreshold::LowAlarm},
+        {"lowWarning", SfpThreshold::LowWarning},
+        {"highWarning", SfpThreshold::HighWarning},
+        {"highAlarm", SfpThreshold::HighAlarm},
     };
     for (const Text &t : texts) {
         if (key == t.name) {
-            m.*t.member = text(v, path, t.maxLength);
+            const std::string value = text(v, path, t.length);
+            if (t.offset == sfpa0::VendorSn)
+                m.serialFromSeed = value.empty();
+            setSfpText(e.a0, t.offset, t.length, value);
+            sealSfpEeprom(e);
             return true;
         }
     }
-    for (const Word &w : words) {
-        if (key == w.name) {
-            m.*w.member = whole(v, path, 0, w.hi);
+    for (const Number &n : numbers) {
+        if (key == n.name) {
+            setSfpNumber(e.a0, n.offset, n.bytes, whole(v, path, 0, n.hi));
+            sealSfpEeprom(e);
+            return true;
+        }
+    }
+    for (const Number &n : lengths) {
+        if (key == n.name) {
+            setSfpLength(e, n.offset, whole(v, path, 0, n.hi));
+            sealSfpEeprom(e);
+            return true;
+        }
+    }
+    for (const auto &t : thresholds) {
+        if (key == t.first) {
+            SfpDiagnostics d = sfpThresholds(e, t.second);
+            applyDiagnostics(d, v, path, 0, 6.5535);
+            setSfpThresholds(e, t.second, d);
+            sealSfpEeprom(e);
             return true;
         }
     }
@@ -417,20 +449,32 @@ bool applySfp(SfpModuleSettings &m, const std::string &key, const Json &v, const
         if (!sfpModulePreset(type, &m))
             fail(path, std::string("must be one of ") + sfpModuleTypes());
         m.present = present;
+    } else if (key == "a0" || key == "a2") {
+        std::string why;
+        if (!parseSfpHex(text(v, path, 4096), key == "a0" ? &e.a0 : &e.a2, &why))
+            fail(path, why);
+        if (key == "a0")
+            m.serialFromSeed = false;
+        else
+            m.nominal = sfpMeasurements(e);
+    } else if (key == "connector") {
+        setSfpConnector(e, whole(v, path, 0, 255));
+        sealSfpEeprom(e);
+    } else if (key == "diagnosticMonitoringType") {
+        setSfpMonitoringType(e, whole(v, path, 0, 4));
+        sealSfpEeprom(e);
     } else if (key == "options") {
-        wordArray(m.options);
+        std::array<uint32_t, LQ_SFP_OPTION_WORDS> words{};
+        wordArray(words);
+        setSfpOptionWords(e, words);
+        sealSfpEeprom(e);
     } else if (key == "transceiver") {
-        wordArray(m.transceiver);
+        std::array<uint32_t, LQ_SFP_TRANSCEIVER_WORDS> words{};
+        wordArray(words);
+        setSfpTransceiverWords(e, words);
+        sealSfpEeprom(e);
     } else if (key == "diagnostics") {
         applyDiagnostics(m.nominal, v, path, 0, 6.5535);
-    } else if (key == "lowAlarm") {
-        applyDiagnostics(m.lowAlarm, v, path, 0, 6.5535);
-    } else if (key == "lowWarning") {
-        applyDiagnostics(m.lowWarning, v, path, 0, 6.5535);
-    } else if (key == "highWarning") {
-        applyDiagnostics(m.highWarning, v, path, 0, 6.5535);
-    } else if (key == "highAlarm") {
-        applyDiagnostics(m.highAlarm, v, path, 0, 6.5535);
     } else if (key == "wander") {
         m.wander = number(v, path, 0, 10);
     } else if (key == "txFault") {
@@ -443,17 +487,23 @@ bool applySfp(SfpModuleSettings &m, const std::string &key, const Json &v, const
 
 void checkThresholds(const SfpModuleSettings &m, const std::string &path)
 {
+    if (sfpMonitoringType(m.eeprom) == 4)
+        return;
     static const char *names[] = {"temperature", "voltage", "txBias", "txPower", "rxPower"};
     auto get = [](const SfpDiagnostics &d, int i) {
         const float values[] = {d.temperature, d.voltage, d.txBias, d.txPower, d.rxPower};
         return values[i];
     };
+    const SfpDiagnostics lowAlarm = sfpThresholds(m.eeprom, SfpThreshold::LowAlarm);
+    const SfpDiagnostics lowWarning = sfpThresholds(m.eeprom, SfpThreshold::LowWarning);
+    const SfpDiagnostics highWarning = sfpThresholds(m.eeprom, SfpThreshold::HighWarning);
+    const SfpDiagnostics highAlarm = sfpThresholds(m.eeprom, SfpThreshold::HighAlarm);
     for (int i = 0; i < 5; ++i) {
-        if (get(m.lowWarning, i) < get(m.lowAlarm, i))
+        if (get(lowWarning, i) < get(lowAlarm, i))
             fail(path + ".lowWarning." + names[i], "must not be below lowAlarm");
-        if (get(m.highWarning, i) < get(m.lowWarning, i))
+        if (get(highWarning, i) < get(lowWarning, i))
             fail(path + ".highWarning." + names[i], "must not be below lowWarning");
-        if (get(m.highAlarm, i) < get(m.highWarning, i))
+        if (get(highAlarm, i) < get(highWarning, i))
             fail(path + ".highAlarm." + names[i], "must not be below highWarning");
     }
 }

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// Presets and diagnostics of the simulated SFP modules.
+// Presets and live diagnostics of the simulated SFP modules.
 
 #include "sfpmodule.h"
 
@@ -23,46 +23,46 @@ SfpDiagnostics diag(float temperature, float voltage, float bias, float tx, floa
     return SfpDiagnostics{temperature, voltage, bias, tx, rx};
 }
 
-void commonOptics(SfpModuleSettings *m)
+struct Thresholds {
+    SfpDiagnostics lowAlarm, lowWarning, highWarning, highAlarm;
+};
+
+// What every preset shares: an LC optic of our house vendor with the usual
+// hardware pins and soft monitoring, alarm and warning flags included.
+void commonOptics(SfpModuleSettings *m, uint8_t monitoringType)
 {
-    m->present = true;
-    m->vendorName = "NORTHFIELD PHOTON";
-    m->vendorOui = kVendorOui;
-    m->revision = "A2";
-    m->dateCode = "250314";
-    m->identifier = 3;         // SFP or SFP+
-    m->extendedIdentifier = 4; // serial ID module definition
-    m->connector = 7;          // LC
-    m->diagnosticMonitoringType = 0;
-    // Uncooled, power level 1, limiting output, no rate select; TX_DISABLE,
-    // TX_FAULT, LOS, alarm/warning flags and the soft controls are there.
-    m->options = {1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1};
-    m->transceiver.fill(1);
-    m->transceiver[18] = 0; // SONET reach specifier code, not a flag
-    m->wander = 1.0;
-    m->txFault = false;
+    *m = SfpModuleSettings{};
+    SfpEeprom &e = m->eeprom;
+    e.a0[sfpa0::Identifier] = 0x03;    // SFP or SFP+
+    e.a0[sfpa0::ExtIdentifier] = 0x04; // serial ID module definition
+    e.a0[sfpa0::Connector] = 0x07;     // LC
+    setSfpText(e.a0, sfpa0::VendorName, 16, "NORTHFIELD OPTIC");
+    setSfpNumber(e.a0, sfpa0::VendorOui, 3, kVendorOui);
+    setSfpText(e.a0, sfpa0::VendorRev, 4, "A2");
+    setSfpText(e.a0, sfpa0::VendorSn, 16, "");
+    setSfpText(e.a0, sfpa0::DateCode, 8, "250314");
+    e.a0[64] = 0x00; // uncooled, power level 1, limiting receiver output
+    e.a0[65] = 0x1a; // TX_DISABLE, TX_FAULT and LOS pins; no RATE_SELECT
+    e.a0[sfpa0::MonitoringType] = monitoringType;
+    e.a0[sfpa0::EnhancedOptions] = kSfpAlarmWarningFlags | kSfpSoftTxDisable | kSfpSoftTxFault | kSfpSoftRxLos;
+    m->serialFromSeed = true;
 }
 
-template <size_t N> void copyText(char (&dst)[N], const std::string &src)
+void finish(SfpModuleSettings *m, const Thresholds &t, const SfpDiagnostics &nominal)
 {
-    std::memset(dst, 0, N);
-    std::memcpy(dst, src.data(), std::min(N - 1, src.size()));
+    setSfpThresholds(m->eeprom, SfpThreshold::LowAlarm, t.lowAlarm);
+    setSfpThresholds(m->eeprom, SfpThreshold::LowWarning, t.lowWarning);
+    setSfpThresholds(m->eeprom, SfpThreshold::HighWarning, t.highWarning);
+    setSfpThresholds(m->eeprom, SfpThreshold::HighAlarm, t.highAlarm);
+    m->nominal = nominal;
+    setSfpMeasurements(m->eeprom, nominal);
+    sealSfpEeprom(m->eeprom);
 }
 
 float measure(const SfpDiagnostics &d, int i)
 {
-    switch (i) {
-    case 0:
-        return d.temperature;
-    case 1:
-        return d.voltage;
-    case 2:
-        return d.txBias;
-    case 3:
-        return d.txPower;
-    default:
-        return d.rxPower;
-    }
+    const float values[] = {d.temperature, d.voltage, d.txBias, d.txPower, d.rxPower};
+    return values[i];
 }
 
 } // namespace
@@ -75,63 +75,73 @@ const char *sfpModuleTypes()
 bool sfpModulePreset(const std::string &type, SfpModuleSettings *m)
 {
     if (type == "10GBASE-SR") {
-        commonOptics(m);
-        m->model = "NP-10G-SR85";
-        m->nominalBitRate = 103;
-        m->encoding = 6; // 64B/66B
-        m->wavelength = 850;
-        m->sff8472Compliance = 4;
-        m->lengthSingleMode = 0;
-        m->lengthOm2 = 82;
-        m->lengthOm1 = 33;
-        m->lengthCopper = 0;
-        m->lengthOm3 = 300;
-        m->transceiver[3] = 0; // 10G BASE-SR
-        m->nominal = diag(38.5f, 3.31f, 6.6f, 0.56f, 0.48f);
-        m->lowAlarm = diag(-5.0f, 2.97f, 2.0f, 0.1259f, 0.0407f);
-        m->lowWarning = diag(0.0f, 3.13f, 3.0f, 0.1585f, 0.0646f);
-        m->highWarning = diag(70.0f, 3.47f, 10.5f, 0.7943f, 1.0f);
-        m->highAlarm = diag(75.0f, 3.63f, 12.0f, 1.0f, 1.2589f);
+        // Internally calibrated: the A/D values are engineering units.
+        commonOptics(m, kSfpDdmImplemented | kSfpInternallyCalibrated | kSfpAveragePower);
+        SfpEeprom &e = m->eeprom;
+        e.a0[3] = 0x10; // 10G BASE-SR
+        e.a0[sfpa0::Encoding] = 6; // 64B/66B
+        e.a0[sfpa0::NominalRate] = 103;
+        setSfpLength(e, sfpa0::LengthOm2, 80);
+        setSfpLength(e, sfpa0::LengthOm1, 30);
+        setSfpLength(e, sfpa0::LengthOm3, 300);
+        setSfpText(e.a0, sfpa0::VendorPn, 16, "NP-10G-SR85");
+        setSfpNumber(e.a0, sfpa0::Wavelength, 2, 850);
+        e.a0[sfpa0::Compliance] = 4; // rev 10.4
+        finish(m,
+               {diag(-5.0f, 2.97f, 2.0f, 0.1259f, 0.0407f), diag(0.0f, 3.13f, 3.0f, 0.1585f, 0.0646f),
+                diag(70.0f, 3.47f, 10.5f, 0.7943f, 1.0f), diag(75.0f, 3.63f, 12.0f, 1.0f, 1.2589f)},
+               diag(38.5f, 3.31f, 6.6f, 0.56f, 0.48f));
         return true;
     }
     if (type == "10GBASE-LR") {
-        commonOptics(m);
-        m->model = "NP-10G-LR31";
-        m->nominalBitRate = 103;
-        m->encoding = 6;
-        m->wavelength = 1310;
-        m->sff8472Compliance = 4;
-        m->lengthSingleMode = 10000;
-        m->lengthOm2 = 0;
-        m->lengthOm1 = 0;
-        m->lengthCopper = 0;
-        m->lengthOm3 = 0;
-        m->transceiver[2] = 0; // 10G BASE-LR
-        m->nominal = diag(41.0f, 3.30f, 36.5f, 0.89f, 0.61f);
-        m->lowAlarm = diag(-5.0f, 2.97f, 15.0f, 0.2512f, 0.0200f);
-        m->lowWarning = diag(0.0f, 3.13f, 20.0f, 0.3162f, 0.0251f);
-        m->highWarning = diag(70.0f, 3.47f, 70.0f, 1.5849f, 1.2589f);
-        m->highAlarm = diag(75.0f, 3.63f, 80.0f, 1.9953f, 1.5849f);
+        // Externally calibrated: an A/D converter that reads 3 °C warm, bias
+        // counts of 4 µA, a TX power gain of 0.75 and a slightly compressing
+        // RX power curve.
+        commonOptics(m, kSfpDdmImplemented | kSfpExternallyCalibrated | kSfpAveragePower);
+        SfpEeprom &e = m->eeprom;
+        e.a0[3] = 0x20; // 10G BASE-LR
+        e.a0[sfpa0::Encoding] = 6;
+        e.a0[sfpa0::NominalRate] = 103;
+        e.a0[sfpa0::BitRateMax] = 3;
+        e.a0[sfpa0::BitRateMin] = 3;
+        setSfpLength(e, sfpa0::LengthKm, 10000);
+        setSfpText(e.a0, sfpa0::VendorPn, 16, "NP-10G-LR31");
+        setSfpText(e.a0, sfpa0::VendorRev, 4, "B1");
+        setSfpNumber(e.a0, sfpa0::Wavelength, 2, 1310);
+        e.a0[sfpa0::Compliance] = 5; // rev 11.0
+        SfpCalibration c;
+        c.rxPower = {2.0f, 1.25f, -1.5e-6f, 0.0f, 0.0f};
+        c.txBiasSlope = 0x0200;
+        c.txPowerSlope = 0x00c0;
+        c.txPowerOffset = 12;
+        c.temperatureOffset = -768;
+        c.voltageOffset = 50;
+        setSfpCalibration(e, c);
+        finish(m,
+               {diag(-5.0f, 2.97f, 15.0f, 0.2512f, 0.0200f), diag(0.0f, 3.13f, 20.0f, 0.3162f, 0.0251f),
+                diag(70.0f, 3.47f, 70.0f, 1.5849f, 1.2589f), diag(75.0f, 3.63f, 80.0f, 1.9953f, 1.5849f)},
+               diag(41.0f, 3.30f, 36.5f, 0.89f, 0.61f));
         return true;
     }
     if (type == "1000BASE-SX") {
-        commonOptics(m);
-        m->model = "NP-1G-SX85";
-        m->nominalBitRate = 13;
-        m->encoding = 1; // 8B10B
-        m->wavelength = 850;
-        m->sff8472Compliance = 2;
-        m->lengthSingleMode = 0;
-        m->lengthOm2 = 550;
-        m->lengthOm1 = 275;
-        m->lengthCopper = 0;
-        m->lengthOm3 = 0;
-        m->transceiver[26] = 0; // 1000BASE-SX
-        m->nominal = diag(36.0f, 3.30f, 6.0f, 0.32f, 0.28f);
-        m->lowAlarm = diag(-5.0f, 2.97f, 2.0f, 0.0891f, 0.0158f);
-        m->lowWarning = diag(0.0f, 3.13f, 3.0f, 0.1122f, 0.0200f);
-        m->highWarning = diag(70.0f, 3.47f, 10.5f, 0.7943f, 1.0f);
-        m->highAlarm = diag(75.0f, 3.63f, 12.0f, 1.0f, 1.2589f);
+        commonOptics(m, kSfpDdmImplemented | kSfpInternallyCalibrated | kSfpAveragePower);
+        SfpEeprom &e = m->eeprom;
+        e.a0[6] = 0x01; // 1000BASE-SX
+        e.a0[7] = 0x40; // FC short distance
+        e.a0[8] = 0x40; // FC shortwave laser without OFC
+        e.a0[9] = 0x0c; // FC multi-mode 62.5 and 50 µm
+        e.a0[10] = 0x01; // FC 100 MB/s
+        e.a0[sfpa0::Encoding] = 1; // 8B10B
+        e.a0[sfpa0::NominalRate] = 13;
+        setSfpLength(e, sfpa0::LengthOm2, 550);
+        setSfpLength(e, sfpa0::LengthOm1, 270);
+        setSfpText(e.a0, sfpa0::VendorPn, 16, "NP-1G-SX85");
+        setSfpNumber(e.a0, sfpa0::Wavelength, 2, 850);
+        e.a0[sfpa0::Compliance] = 2; // rev 9.5
+        finish(m,
+               {diag(-5.0f, 2.97f, 2.0f, 0.0891f, 0.0158f), diag(0.0f, 3.13f, 3.0f, 0.1122f, 0.0200f),
+                diag(70.0f, 3.47f, 10.5f, 0.7943f, 1.0f), diag(75.0f, 3.63f, 12.0f, 1.0f, 1.2589f)},
+               diag(36.0f, 3.30f, 6.0f, 0.32f, 0.28f));
         return true;
     }
     return false;
@@ -139,85 +149,85 @@ bool sfpModulePreset(const std::string &type, SfpModuleSettings *m)
 
 int sfpLineGigabits(const SfpModuleSettings &module)
 {
-    return module.nominalBitRate >= 50 ? 10 : 1;
+    const SfpPage &a0 = module.eeprom.a0;
+    const double rate = a0[sfpa0::NominalRate] == 0xff ? a0[sfpa0::BitRateMax] * 2.5 : a0[sfpa0::NominalRate];
+    return rate >= 50 ? 10 : 1;
+}
+
+SfpEeprom sfpModuleMemory(const SfpModuleSettings &module, const SfpConditions &c)
+{
+    SfpEeprom e = module.eeprom;
+    if (module.serialFromSeed) {
+        char serial[20];
+        std::snprintf(serial, sizeof serial, "NP%s%04X", sfpText(e.a0, sfpa0::DateCode, 6).c_str(),
+                      unsigned(noise::hash(c.seed, noise::StreamSfp, uint64_t(c.port), 0x5e) & 0xffff));
+        setSfpText(e.a0, sfpa0::VendorSn, 16, serial);
+        // The module's own memory is consistent: only this checksum follows.
+        e.a0[sfpa0::CcExt] = sfpChecksum(e.a0, sfpa0::Options, sfpa0::CcExt - 1);
+    }
+    if (!(e.a0[sfpa0::MonitoringType] & kSfpDdmImplemented))
+        return e;
+
+    const uint64_t s = noise::mix(c.seed ^ (0x5f9000ull + uint64_t(c.port)));
+    auto drift = [&](int which, double periodSeconds) {
+        return noise::smooth(noise::mix(s + uint64_t(which)), noise::StreamSfp, c.tSeconds, periodSeconds);
+    };
+    const double w = module.wander;
+    const SfpDiagnostics &n = module.nominal;
+    // The module warms up over its first minutes, then follows the room and
+    // the airflow.
+    const double warmUp = 8.0 * std::exp(-c.uptimeSeconds / 300.0);
+    const double t = n.temperature + w * (1.6 * drift(0, 900.0) + 0.3 * drift(1, 41.0) - warmUp);
+    const double v = n.voltage + w * (0.018 * drift(2, 1300.0) + 0.004 * drift(3, 17.0));
+    // The laser driver raises the bias current as the laser warms.
+    const double bias = n.txBias * (1.0 + 0.012 * (t - n.temperature)) + w * n.txBias * 0.01 * drift(4, 60.0);
+    const double tx = c.txDisabled ? 0.0001
+                                   : n.txPower * (1.0 - 0.004 * (t - n.temperature)) * (1.0 + w * 0.02 * drift(5, 300.0));
+    const double rx = c.light ? n.rxPower * (1.0 + w * 0.04 * drift(6, 200.0)) : 0.0001;
+    setSfpMeasurements(e, SfpDiagnostics{float(t), float(v), float(std::max(0.0, bias)), float(std::max(0.0, tx)),
+                                         float(std::max(0.0, rx))});
+
+    // The module compares what it measured, through its own calibration,
+    // with its thresholds: two bits (high, low) per measurement.
+    uint16_t alarms = 0, warnings = 0;
+    if (e.a0[sfpa0::EnhancedOptions] & kSfpAlarmWarningFlags) {
+        const SfpDiagnostics value = sfpMeasurements(e);
+        const SfpDiagnostics highAlarm = sfpThresholds(e, SfpThreshold::HighAlarm);
+        const SfpDiagnostics lowAlarm = sfpThresholds(e, SfpThreshold::LowAlarm);
+        const SfpDiagnostics highWarning = sfpThresholds(e, SfpThreshold::HighWarning);
+        const SfpDiagnostics lowWarning = sfpThresholds(e, SfpThreshold::LowWarning);
+        for (int i = 0; i < 5; ++i) {
+            const uint16_t high = uint16_t(0x8000u >> (2 * i)), low = uint16_t(high >> 1);
+            const float x = measure(value, i);
+            if (x > measure(highAlarm, i))
+                alarms |= high;
+            if (x < measure(lowAlarm, i))
+                alarms |= low;
+            if (x > measure(highWarning, i))
+                warnings |= high;
+            if (x < measure(lowWarning, i))
+                warnings |= low;
+        }
+    }
+    setSfpNumber(e.a2, sfpa2::AlarmFlags, 2, alarms);
+    setSfpNumber(e.a2, sfpa2::WarningFlags, 2, warnings);
+
+    // Pin states, readable where the module offers soft monitoring of them.
+    const uint8_t soft = e.a0[sfpa0::EnhancedOptions];
+    uint8_t status = 0;
+    if (c.txDisabled && (soft & kSfpSoftTxDisable))
+        status |= kSfpStatusTxDisable;
+    if (module.txFault && (soft & kSfpSoftTxFault))
+        status |= kSfpStatusTxFault;
+    if (!c.light && (soft & kSfpSoftRxLos))
+        status |= kSfpStatusRxLos;
+    e.a2[sfpa2::Status] = status;
+    return e;
 }
 
 void fillSfpPortInfo(const SfpModuleSettings &module, const SfpConditions &c, SfpPortInfo *out)
 {
-    std::memset(out, 0, sizeof(*out));
-    out->present = 1;
-    copyText(out->vendorName, module.vendorName);
-    out->vendorOui = module.vendorOui & 0xffffff;
-    copyText(out->model, module.model);
-    copyText(out->revision, module.revision);
-    copyText(out->dateCode, module.dateCode);
-    if (module.serialNumber.empty()) {
-        char serial[20];
-        std::snprintf(serial, sizeof serial, "NP%s%04X", module.dateCode.substr(0, 6).c_str(),
-                      unsigned(noise::hash(c.seed, noise::StreamSfp, uint64_t(c.port), 0x5e) & 0xffff));
-        copyText(out->serialNumber, serial);
-    } else {
-        copyText(out->serialNumber, module.serialNumber);
-    }
-    out->nominalBitRate = module.nominalBitRate;
-    out->bitRateMarginUpper = module.bitRateMarginUpper;
-    out->bitRateMarginLower = module.bitRateMarginLower;
-    out->encoding = module.encoding;
-    out->rateIdentifier = module.rateIdentifier;
-    out->identifier = module.identifier;
-    out->extendedIdentifier = module.extendedIdentifier;
-    out->connector = module.connector;
-    out->wavelength = module.wavelength;
-    out->diagnosticMonitoringType = module.diagnosticMonitoringType;
-    out->sff8472Compliance = module.sff8472Compliance;
-    out->lengthSingleMode = module.lengthSingleMode;
-    out->lengthOm2 = module.lengthOm2;
-    out->lengthOm1 = module.lengthOm1;
-    out->lengthCopper = module.lengthCopper;
-    out->lengthOm3 = module.lengthOm3;
-    std::copy(module.options.begin(), module.options.end(), out->options);
-    std::copy(module.transceiver.begin(), module.transceiver.end(), out->transceiver);
-
-    uint32_t flags = 0;
-    if (c.txDisabled)
-        flags |= LQ_SFP_STATUS_TX_DISABLE;
-    if (module.txFault)
-        flags |= LQ_SFP_STATUS_TX_FAULT;
-    if (!c.light)
-        flags |= LQ_SFP_STATUS_RX_LOS;
-
-    if (module.diagnosticMonitoringType <= 3) {
-        const uint64_t s = noise::mix(c.seed ^ (0x5f9000ull + uint64_t(c.port)));
-        auto drift = [&](int which, double periodSeconds) {
-            return noise::smooth(noise::mix(s + uint64_t(which)), noise::StreamSfp, c.tSeconds, periodSeconds);
-        };
-        const double w = module.wander;
-        const SfpDiagnostics &n = module.nominal;
-        // The module warms up over its first minutes, then follows the room
-        // and the airflow.
-        const double warmUp = 8.0 * std::exp(-c.uptimeSeconds / 300.0);
-        const double t = n.temperature + w * (1.6 * drift(0, 900.0) + 0.3 * drift(1, 41.0) - warmUp);
-        const double v = n.voltage + w * (0.018 * drift(2, 1300.0) + 0.004 * drift(3, 17.0));
-        // The laser driver raises the bias current as the laser warms.
-        const double bias = n.txBias * (1.0 + 0.012 * (t - n.temperature)) + w * n.txBias * 0.01 * drift(4, 60.0);
-        const double tx = c.txDisabled ? 0.0001
-                                       : n.txPower * (1.0 - 0.004 * (t - n.temperature)) * (1.0 + w * 0.02 * drift(5, 300.0));
-        const double rx = c.light ? n.rxPower * (1.0 + w * 0.04 * drift(6, 200.0)) : 0.0001;
-        out->value = SfpDiagnostics{float(t), float(v), float(std::max(0.0, bias)), float(std::max(0.0, tx)),
-                                    float(std::max(0.0, rx))};
-        out->lowAlarm = module.lowAlarm;
-        out->lowWarning = module.lowWarning;
-        out->highWarning = module.highWarning;
-        out->highAlarm = module.highAlarm;
-        for (int i = 0; i < 5; ++i) {
-            const float value = measure(out->value, i);
-            if (value > measure(module.highAlarm, i) || value < measure(module.lowAlarm, i))
-                flags |= LQ_SFP_ALARM_TEMPERATURE << i;
-            if (value > measure(module.highWarning, i) || value < measure(module.lowWarning, i))
-                flags |= LQ_SFP_WARNING_TEMPERATURE << i;
-        }
-    }
-    out->flags = flags;
+    decodeSfpEeprom(sfpModuleMemory(module, c), out);
 }
 
 } // namespace lqsim

@@ -1,0 +1,162 @@
+// SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
+// What one statistics refresh costs the GUI thread (counters, gauges, log,
+// charts with every series shown on the 10-second scale), with and without
+// the chart replot; and that hours of monitoring leave the memory flat.
+// Runs offscreen against the simulated device library.
+
+#include "chartspanel.h"
+#include "lqsim.h"
+#include "mainwindow.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+constexpr uint64_t kStartMs = 1764892800000ull;
+
+struct Monitor {
+    std::unique_ptr<MainWindow> window;
+    ChartsPanel *charts = nullptr;
+    StatsThreadInfo record{};
+
+    Monitor()
+    {
+        lqsim_use_manual_clock(kStartMs);
+        lqsim_load_scenario_text(R"({"devices":[{"type":10,"mac":"02:4c:51:00:0b:01"}]})");
+        window = std::make_unique<MainWindow>();
+        window->findChild<QTimer *>(QStringLiteral("pollTimer"))->stop();
+        window->resize(1280, 900);
+        window->show();
+        lqsim_advance_clock(0);
+        while (window->currentHandle() == kNoDeviceHandle)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        window->monitorClock()->setManual(QDateTime::fromMSecsSinceEpoch(qint64(kStartMs)));
+        charts = window->findChild<ChartsPanel *>(QStringLiteral("chartsPanel"));
+        for (QCheckBox *box : charts->findChildren<QCheckBox *>())
+            box->setChecked(true);
+        charts->findChild<QRadioButton *>(QStringLiteral("graphs_ps_radio"))->setChecked(true);
+        charts->findChild<QComboBox *>(QStringLiteral("graphs_resolution_dropdown"))->setCurrentIndex(0);
+        charts->graphs_display();
+        auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+        tabs->setCurrentWidget(window->findChild<QWidget *>(QStringLiteral("chartsTab")));
+        QCoreApplication::processEvents();
+
+        record = makeRequest(window->currentHandle());
+        record.deviceType = 10;
+        record.capabilities = LumenquillAPIGetDeviceCapabilities(10);
+        record.statistics.u.ports.linkUpMs = 1000;
+        for (PortCounters *port : {&record.statistics.u.ports.portA, &record.statistics.u.ports.portB})
+            port->capacity = 125000000;
+    }
+
+    // The device a second later: traffic on both ports, a CRC error now and then.
+    void advance()
+    {
+        DeviceStatistics &s = record.statistics;
+        s.sampleTimeMs += 1000;
+        s.u.ports.linkUpMs += 1000;
+        uint64_t n = s.sampleTimeMs / 1000;
+        for (PortCounters *port : {&s.u.ports.portA, &s.u.ports.portB}) {
+            const uint64_t packets = 40000 + (n * 7919) % 20000;
+            port->valid64To1522 += packets;
+            port->validPackets += packets;
+            port->validBytes += packets * 700;
+            port->invalid64To1522 += n % 3;
+            port->invalidPackets += n % 3;
+            ++n;
+        }
+        window->monitorClock()->advance(1000);
+    }
+
+    void refresh()
+    {
+        advance();
+        window->statusUpdate(record);
+    }
+};
+
+Monitor &monitor()
+{
+    static Monitor instance;
+    return instance;
+}
+
+void refreshWithoutReplot(benchmark::State &state)
+{
+    Monitor &m = monitor();
+    m.charts->setDeferredReplot(true);
+    for (auto _ : state)
+        m.refresh();
+    QCoreApplication::processEvents(); // the one replot the refreshes asked for
+}
+BENCHMARK(refreshWithoutReplot)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
+
+void refreshWithReplot(benchmark::State &state)
+{
+    Monitor &m = monitor();
+    m.charts->setDeferredReplot(false);
+    for (auto _ : state)
+        m.refresh();
+}
+BENCHMARK(refreshWithReplot)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
+
+double residentMegabytes()
+{
+    long pages = 0, resident = 0;
+    if (FILE *statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// 100 000 refreshes are almost 28 hours of monitoring: every time scale has
+// long wrapped its window, so the charts must have stopped growing.
+void memoryOverHoursOfMonitoring(benchmark::State &state)
+{
+    Monitor &m = monitor();
+    m.charts->setDeferredReplot(true);
+    for (auto _ : state) {
+        double at40k = 0;
+        for (int i = 1; i <= 100000; ++i) {
+            m.refresh();
+            if (i % 1000 == 0)
+                QCoreApplication::processEvents();
+            if (i == 40000)
+                at40k = residentMegabytes();
+        }
+        const double at100k = residentMegabytes();
+        state.counters["rss_40k_MB"] = at40k;
+        state.counters["rss_100k_MB"] = at100k;
+        state.counters["growth_MB"] = at100k - at40k;
+    }
+}
+BENCHMARK(memoryOverHoursOfMonitoring)->Unit(benchmark::kSecond)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    registerStatsThreadInfo();
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    delete monitor().window.release();
+    return 0;
+}

@@ -1,0 +1,198 @@
+// SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
+// The "Charts" tab; see chartspanel.h.
+
+#include "chartspanel.h"
+
+#include "ui_chartspanel.h"
+
+#include <qcustomplot.h>
+
+using namespace ChartSeries;
+
+// Date-time labels at a fixed step. The library's date-time ticker picks its
+// own step from the range; the divisions of a time scale must not move.
+class StepTimeTicker : public QCPAxisTickerDateTime {
+public:
+    StepTimeTicker()
+    {
+        setDateTimeFormat(QStringLiteral("hh:mm:ss"));
+        // Ticks fall on multiples of the step in local time, so a zone with a
+        // half-hour offset still gets hour ticks at "hh:00:00".
+        setTickOrigin(-double(QDateTime::currentDateTime().offsetFromUtc()));
+    }
+    void setStep(double seconds) { m_step = seconds; }
+
+protected:
+    double getTickStep(const QCPRange &) override { return m_step; }
+
+private:
+    double m_step = 10;
+};
+
+ChartsPanel::ChartsPanel(QWidget *parent) : QWidget(parent), m_ui(std::make_unique<Ui::ChartsPanel>())
+{
+    m_ui->setupUi(this);
+
+    for (int i = 0; i < kScales; ++i)
+        m_slots[std::size_t(i)].step = kStep[std::size_t(i)];
+
+    m_checks = {{
+        {m_ui->graphs_1_a_check, m_ui->graphs_2_a_check, m_ui->graphs_3_a_check, m_ui->graphs_4_a_check,
+         m_ui->graphs_5_a_check, m_ui->graphs_6_a_check, m_ui->graphs_7_a_check, m_ui->graphs_8_a_check,
+         m_ui->graphs_9_a_check},
+        {m_ui->graphs_1_b_check, m_ui->graphs_2_b_check, m_ui->graphs_3_b_check, m_ui->graphs_4_b_check,
+         m_ui->graphs_5_b_check, m_ui->graphs_6_b_check, m_ui->graphs_7_b_check, m_ui->graphs_8_b_check,
+         m_ui->graphs_9_b_check},
+    }};
+
+    const auto plots = charts();
+    for (std::size_t p = 0; p < plots.size(); ++p) {
+        QCustomPlot *plot = plots[p];
+        plot->setPlottingHint(QCP::phFastPolylines, true);
+        for (int g = 0; g < kGraphs; ++g)
+            plot->addGraph()->setPen(QPen(QColor(kColour[std::size_t(g % kSeries)]), 1.5));
+        m_tickers[p] = QSharedPointer<StepTimeTicker>::create();
+        m_tickers[p]->setStep(tickSeconds(0));
+        plot->xAxis->setTicker(m_tickers[p]);
+    }
+
+    for (const auto &port : m_checks) {
+        for (std::size_t s = 0; s < port.size(); ++s) {
+            QPalette palette = port[s]->palette();
+            palette.setColor(port[s]->foregroundRole(), QColor(kColour[s]));
+            port[s]->setPalette(palette);
+            connect(port[s], &QAbstractButton::clicked, this, &ChartsPanel::graphs_display);
+        }
+    }
+    connect(m_ui->graphs_ps_radio, &QAbstractButton::clicked, this, &ChartsPanel::graphs_display);
+    connect(m_ui->graphs_per_radio, &QAbstractButton::clicked, this, &ChartsPanel::graphs_display);
+    connect(m_ui->graphs_resolution_dropdown, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &ChartsPanel::graphs_display);
+    connect(m_ui->graphs_clear_btn, &QAbstractButton::clicked, this, &ChartsPanel::graphs_clear);
+
+    graphs_display();
+}
+
+ChartsPanel::~ChartsPanel() = default;
+
+void ChartsPanel::setClock(const MonitorClock *clock)
+{
+    m_clock = clock ? clock : &m_systemClock;
+}
+
+void ChartsPanel::requestRebase()
+{
+    m_rebase = true;
+}
+
+void ChartsPanel::setDeferredReplot(bool deferred)
+{
+    m_deferredReplot = deferred;
+}
+
+int ChartsPanel::shownScale() const
+{
+    return qBound(0, m_ui->graphs_resolution_dropdown->currentIndex(), kScales - 1);
+}
+
+std::array<QCustomPlot *, 2> ChartsPanel::charts() const
+{
+    return {m_ui->graphs_a, m_ui->graphs_b};
+}
+
+double ChartsPanel::nowKey() const
+{
+    return double(m_clock->now().toSecsSinceEpoch());
+}
+
+void ChartsPanel::showWindow(int scale, double key)
+{
+    for (std::size_t p = 0; p < 2; ++p) {
+        QCustomPlot *plot = charts()[p];
+        // The quarter second keeps the newest point off the right border.
+        plot->xAxis->setRange(key + 0.25, windowSeconds(scale), Qt::AlignRight);
+        m_tickers[p]->setStep(tickSeconds(scale));
+        plot->replot(m_deferredReplot ? QCustomPlot::rpQueuedReplot : QCustomPlot::rpRefreshHint);
+    }
+}
+
+void ChartsPanel::sample(const StatisticsSample &newest, const std::array<double, 2> &usage)
+{
+    if (m_rebase) {
+        m_rebase = false;
+        for (Slot &slot : m_slots) {
+            slot.countdown = slot.step;
+            slot.baseline = newest;
+        }
+        return;
+    }
+
+    const double key = nowKey();
+    const int shown = shownScale();
+    const auto plots = charts();
+    // Each refresh fits the value axis afresh, so a spike that has left the
+    // window no longer flattens the rest.
+    for (QCustomPlot *plot : plots)
+        plot->yAxis->setRange(0, 1);
+
+    for (int i = 0; i < kScales; ++i) {
+        Slot &slot = m_slots[std::size_t(i)];
+        if (--slot.countdown > 0)
+            continue;
+
+        const StatisticsSample difference = newest - slot.baseline;
+        for (std::size_t p = 0; p < plots.size(); ++p) {
+            const auto values = pointValues(difference, int(p), usage[p]);
+            for (int j = 0; j < kGraphsPerScale; ++j)
+                plots[p]->graph(i * kGraphsPerScale + j)->addData(key, values[std::size_t(j)]);
+        }
+        for (QCustomPlot *plot : plots) {
+            for (int j = 0; j < kGraphsPerScale; ++j) {
+                QCPGraph *graph = plot->graph(i * kGraphsPerScale + j);
+                if (graph->visible())
+                    graph->rescaleValueAxis(true);
+                graph->data()->removeBefore(key - windowSeconds(i));
+            }
+        }
+        if (i == shown)
+            showWindow(i, key);
+
+        slot.baseline = newest;
+        slot.countdown = slot.step;
+    }
+}
+
+void ChartsPanel::graphs_display()
+{
+    const auto plots = charts();
+    for (QCustomPlot *plot : plots) {
+        for (int g = 0; g < kGraphs; ++g)
+            plot->graph(g)->setVisible(false);
+    }
+
+    const int shown = shownScale();
+    const Unit unit = m_ui->graphs_ps_radio->isChecked() ? PerSecond : Percentage;
+    for (std::size_t p = 0; p < plots.size(); ++p) {
+        for (int n = 1; n <= kSeries; ++n) {
+            if (m_checks[p][std::size_t(n - 1)]->isChecked())
+                plots[p]->graph(graphIndex(shown, unit, n))->setVisible(true);
+        }
+        for (int j = 0; j < kGraphsPerScale; ++j) {
+            QCPGraph *graph = plots[p]->graph(shown * kGraphsPerScale + j);
+            if (graph->visible())
+                graph->rescaleValueAxis(true);
+        }
+        plots[p]->yAxis->setRangeLower(0);
+    }
+    showWindow(shown, nowKey());
+}
+
+void ChartsPanel::graphs_clear()
+{
+    for (QCustomPlot *plot : charts()) {
+        for (int g = 0; g < kGraphs; ++g)
+            plot->graph(g)->data()->clear();
+    }
+}

@@ -1,0 +1,84 @@
+// SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
+// Developer tool: runs the manager offscreen against the simulated devices,
+// lets minutes of simulated traffic pass in seconds, and saves every shown
+// tab of every device as a PNG, so the look of the window can be checked
+// without a display.
+//
+//   lq-screenshots <output folder> [simulated seconds, default 130]
+
+#include "devicecombobox.h"
+#include "lqsim.h"
+#include "mainwindow.h"
+#include "statsthread.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+// One simulated second: the device clock, the window's clock, one poll.
+void tick(MainWindow &window, int &answered)
+{
+    lqsim_advance_clock(1000);
+    window.monitorClock()->advance(1000);
+    const int before = answered;
+    QMetaObject::invokeMethod(&window, "updateStats");
+    QElapsedTimer waited;
+    waited.start();
+    while (answered == before && waited.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    registerStatsThreadInfo();
+    registerLumenquillDevice();
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s <output folder> [simulated seconds]\n", argv[0]);
+        return 2;
+    }
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    QDir().mkpath(out.absolutePath());
+    const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 130;
+
+    lqsim_use_manual_clock(0);
+    MainWindow window;
+    window.findChild<QTimer *>(QStringLiteral("pollTimer"))->stop();
+    window.monitorClock()->setManual(QDateTime::currentDateTime());
+    window.resize(1280, 900);
+    window.show();
+    int answered = 0;
+    QObject::connect(window.worker(), &StatsThread::signal_status, &window, [&answered] { ++answered; },
+                     Qt::QueuedConnection);
+    lqsim_advance_clock(0);
+    QElapsedTimer arrival;
+    arrival.start();
+    while (window.deviceSelector()->count() < lqsim_device_count() && arrival.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+
+    auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+    for (int device = 0; device < window.deviceSelector()->count(); ++device) {
+        window.deviceSelector()->setCurrentIndex(device);
+        for (int s = 0; s < seconds; ++s)
+            tick(window, answered);
+        for (int t = 0; t < tabs->count(); ++t) {
+            tabs->setCurrentIndex(t);
+            QCoreApplication::processEvents();
+            const QString name = QStringLiteral("%1-%2.png").arg(device).arg(tabs->tabText(t).replace(' ', '_'));
+            window.grab().save(out.filePath(name));
+            std::printf("%s\n", qPrintable(out.filePath(name)));
+        }
+    }
+    return 0;
+}
