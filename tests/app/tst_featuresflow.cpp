@@ -13,6 +13,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
+#include <QTableWidget>
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
@@ -96,10 +98,14 @@ private slots:
         child<QCheckBox>("features_disable_portb_check")->click();
         DeviceFeatures applied{};
         QTRY_VERIFY(lqsim_last_features(kMac, &applied) == 0 && applied.disable_port_b == 1);
+        QVERIFY(child<QPushButton>("features_save_btn")->isEnabled());
+        QVERIFY(child<QPushButton>("features_save_btn2")->isEnabled());
         child<QPushButton>("features_save_btn")->click();
         QCOMPARE(m_boxes->titles, QStringList{"Save Configuration"});
         QCOMPARE(m_boxes->texts, QStringList{"Configuration has been saved on the LumenQuill device."});
         QVERIFY(!child<QPushButton>("features_save_btn")->isEnabled());
+        QVERIFY(child<QPushButton>("features_save_btn2")->isEnabled());
+        QVERIFY(child<QPushButton>("features_save_btn3")->isEnabled());
         QTRY_COMPARE(lqsim_call_count("LumenquillAPISaveDeviceFeatures"), uint64_t(1));
 
         // What was saved survives a restart.
@@ -150,6 +156,72 @@ private slots:
             QCOMPARE(lqsim_last_features(kMac, &sent), 0);
             QCOMPARE(sent.firmware_variant, uint8_t(1));
         }
+    }
+
+    void emptyVariantListSetsVariantZero()
+    {
+        // A list the device cannot give is an empty list.
+        QCOMPARE(lqsim_fail("LumenquillAPIGetHwFirmwaresDesc", LQSIM_FAIL_ALWAYS, 0, -3), 0);
+        open(QByteArray("{\"type\":14,\"mac\":\"") + kMac +
+             "\",\"firmware_variants\":[\"Standard\",\"Counters\"],\"features\":{\"firmware_variant\":1}}");
+        QCOMPARE(child<QComboBox>("FirmwareSelectionCB")->count(), 0);
+        QTRY_VERIFY(child<QPushButton>("FirmwareSelectionBT")->isEnabled());
+        child<QPushButton>("FirmwareSelectionBT")->click();
+        DeviceFeatures sent{};
+        QCOMPARE(lqsim_last_features(kMac, &sent), 0);
+        QCOMPARE(sent.firmware_variant, uint8_t(0));
+    }
+
+    // Forcing Port A to 100TX-FD: the whole record and both port halves go
+    // to the device (Port B copies Port A outside span mode), the link comes
+    // up at 100 Mbit/s and the window says so after one poll.
+    void forcedPortSpeedLinksAtThatSpeed()
+    {
+        open(QByteArray("{\"type\":10,\"mac\":\"") + kMac + "\"}");
+        QTRY_VERIFY(child<QCheckBox>("portAAN")->isChecked());
+        child<QCheckBox>("portAAN")->click();
+        QVERIFY(child<QCheckBox>("portA100F")->isChecked());
+        QVERIFY(!child<QCheckBox>("portA1000F")->isChecked() && !child<QCheckBox>("portA1000F")->isEnabled());
+        DevicePortsSpeed sent{};
+        QTRY_COMPARE(lqsim_last_ports_speed(kMac, &sent), 0);
+        QCOMPARE(sent.portA.auto_negotiation, 0u);
+        QCOMPARE(sent.portA.speed_100_full, 1u);
+        QCOMPARE(sent.portA.speed_1000_full + sent.portA.speed_100_half + sent.portA.speed_10_full +
+                     sent.portA.speed_10_half,
+                 0u);
+        QCOMPARE(std::memcmp(&sent.portA, &sent.portB, sizeof sent.portA), 0);
+        QVERIFY(child<QPushButton>("features_save_btn2")->isEnabled());
+
+        lqsim_advance_clock(1000);
+        QMetaObject::invokeMethod(m_window.get(), "updateStats");
+        QTRY_COMPARE(child<QLabel>("features_link_speed_label")->text(), QString("Link Up 100Mbps Full Duplex"));
+        QTRY_COMPARE(child<QTableWidget>("physRegsTable1")->item(0, 1)->text(), QString("100Mbps FDX"));
+    }
+
+    void defaultAppliesAtOnceAndKeepsSpan()
+    {
+        open(QByteArray("{\"type\":10,\"mac\":\"") + kMac + "\"}");
+        child<QCheckBox>("spanModeCheckbox")->click();
+        DeviceFeatures features{};
+        QTRY_VERIFY(lqsim_last_features(kMac, &features) == 0 && features.tap_mode == 0);
+        QTRY_VERIFY(child<QCheckBox>("portBAN")->isEnabled());
+        child<QCheckBox>("portBAN")->click(); // Port B forced, on its own in span mode
+        DevicePortsSpeed ports{};
+        QTRY_VERIFY(lqsim_last_ports_speed(kMac, &ports) == 0 && ports.portB.auto_negotiation == 0);
+        QCOMPARE(ports.portA.auto_negotiation, 1u);
+
+        child<QPushButton>("network_default_button")->click();
+        QTRY_VERIFY(lqsim_last_ports_speed(kMac, &ports) == 0 && ports.portB.auto_negotiation == 1);
+        for (const PortSpeedSettings &port : {ports.portA, ports.portB}) {
+            QCOMPARE(port.speed_1000_full + port.speed_100_full + port.speed_100_half + port.speed_10_full +
+                         port.speed_10_half + port.asymmetric_pause + port.symmetric_pause,
+                     7u);
+            QCOMPARE(port.master + port.force_master_slave, 0u);
+        }
+        QCOMPARE(lqsim_last_features(kMac, &features), 0);
+        QCOMPARE(features.tap_mode, 0u);
+        QCOMPARE(features.loopback, 0u);
+        QVERIFY(child<QCheckBox>("spanModeCheckbox")->isChecked());
     }
 
 private:
