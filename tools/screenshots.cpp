@@ -79,6 +79,22 @@ int main(int argc, char **argv)
             window.grab().save(out.filePath(name));
             std::printf("%s\n", qPrintable(out.filePath(name)));
         }
+        // The SFP detail dialogs of Port A, as they open from the SFP tab.
+        auto *sfp = window.findChild<QWidget *>(QStringLiteral("sfpDisp"));
+        if (tabs->indexOf(window.findChild<QWidget *>(QStringLiteral("tab_2"))) >= 0) {
+            for (const char *slot : {"slot_ShowTransceiverA", "slot_ShowOptionsA"}) {
+                QMetaObject::invokeMethod(sfp, slot);
+                QCoreApplication::processEvents();
+                for (QWidget *w : QApplication::topLevelWidgets()) {
+                    if (w != &window && w->isVisible() && w->inherits("QDialog")) {
+                        const QString name = QStringLiteral("%1-%2.png").arg(device).arg(QLatin1String(slot));
+                        w->grab().save(out.filePath(name));
+                        std::printf("%s\n", qPrintable(out.filePath(name)));
+                        w->close();
+                    }
+                }
+            }
+        }
     }
     return 0;
 }
