@@ -5,6 +5,7 @@
 
 #include "lumenquilldevice.h"
 #include "mainwindow.h"
+#include "vistagrovemonitor.h"
 #include "statsthreadinfo.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@ int main(int argc, char *argv[])
 {
     registerStatsThreadInfo();
     registerLumenquillDevice();
+    registerVistagroveTypes();
     QApplication app(argc, argv);
     auto *window = new MainWindow;
     window->show();

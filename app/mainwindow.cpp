@@ -6,23 +6,32 @@
 #include "mainwindow.h"
 
 #include "alarmlog.h"
+#include "analysispanel.h"
+#include "capturepanel.h"
 #include "chartspanel.h"
 #include "counterspanel.h"
+#include "countersv2panel.h"
 #include "devicecombobox.h"
 #include "devicemodel.h"
 #include "deviceversion.h"
 #include "featurespanel.h"
+#include "filterspanel.h"
+#include "firmwarecatalog.h"
 #include "logpanel.h"
 #include "networkportspanel.h"
 #include "portsettings.h"
 #include "sfpdisplay.h"
 #include "statsthread.h"
+#include "timingpanel.h"
+#include "ui_timingpanel.h"
+#include "vistagrovemonitor.h"
 #include "ui_featurespanel.h"
 #include "ui_logpanel.h"
 #include "ui_networkportspanel.h"
 #include "ui_mainwindow.h"
 
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
@@ -48,11 +57,21 @@ MainWindow::MainWindow(QWidget *parent)
     m_logPanel = m_ui->logPanel;
     m_portsPanel = m_ui->networkPortsPanel;
     m_chartsPanel->setClock(&m_clock);
+    m_ui->countersV2Panel->setClock(&m_clock);
+    m_ui->countersV2Panel->setSettings(m_settings);
+    m_timingPanel = m_ui->timingPanel;
+    m_timingPanel->setClock([this] { return m_clock.now().toSecsSinceEpoch(); });
+    m_vistagroveMonitor = new VistagroveMonitor(this);
     Ui::FeaturesPanel *features = m_featuresPanel->form();
     setWindowTitle(QStringLiteral("LumenQuill Manager - 2.5.27"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/LumenquillIco.png")));
     m_settings = new QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Hollerby"),
                                QStringLiteral("LumenquillManager"));
+    // Before the worker can announce a device. Without a catalog nothing is
+    // offered; manual updates still work.
+    QString catalogProblem;
+    if (loadFirmwareCatalog(m_firmwareCatalog, defaultCatalogPath(), &catalogProblem) && !catalogProblem.isEmpty())
+        qWarning("Firmware catalog: %s", qPrintable(catalogProblem));
 
     m_worker = new StatsThread;
     m_pollTimer = new QTimer(this);
@@ -76,13 +95,25 @@ MainWindow::MainWindow(QWidget *parent)
     connect(this, &MainWindow::signal_save_features, m_worker, &StatsThread::slot_save_features);
     connect(this, &MainWindow::signal_restart_device, m_worker, &StatsThread::slot_restart_device);
     connect(this, &MainWindow::signal_start_update, m_worker, &StatsThread::slot_update_start);
+    // The capture path travels once, panel to window to worker, and is
+    // freed there.
+    connect(m_ui->capturePanel, &CapturePanel::signal_dd_set_config, this, &MainWindow::signal_dd_set_config);
+    connect(m_ui->capturePanel, &CapturePanel::signal_dd_start, this, &MainWindow::signal_dd_start);
+    connect(m_ui->capturePanel, &CapturePanel::signal_dd_stop, this, &MainWindow::signal_dd_stop);
     connect(this, &MainWindow::signal_dd_set_config, m_worker, &StatsThread::slot_dd_set_config);
     connect(this, &MainWindow::signal_dd_start, m_worker, &StatsThread::slot_dd_start);
     connect(this, &MainWindow::signal_dd_stop, m_worker, &StatsThread::slot_dd_stop);
     connect(this, &MainWindow::signal_timing_resync, m_worker, &StatsThread::slot_timing_resync);
+    connect(m_ui->countersV2Panel, &CountersV2Panel::signal_set_v2counterconfig, this,
+            &MainWindow::signal_set_v2counterconfig);
     connect(this, &MainWindow::signal_set_v2counterconfig, m_worker, &StatsThread::slot_set_v2counterconfig);
     connect(this, &MainWindow::signal_get_simplefilter, m_worker, &StatsThread::slot_get_simple_filter);
     connect(this, &MainWindow::signal_get_dpifilter, m_worker, &StatsThread::slot_get_DPI_filter);
+    FiltersPanel *filters = m_ui->filtersPanel;
+    connect(filters, &FiltersPanel::signal_set_simplefilter, this, &MainWindow::signal_set_simplefilter);
+    connect(filters, &FiltersPanel::signal_save_simplefilter, this, &MainWindow::signal_save_simplefilter);
+    connect(filters, &FiltersPanel::signal_set_dpifilter, this, &MainWindow::signal_set_dpifilter);
+    connect(filters, &FiltersPanel::signal_save_dpifilter, this, &MainWindow::signal_save_dpifilter);
     connect(this, &MainWindow::signal_set_simplefilter, m_worker, &StatsThread::slot_set_simple_filter);
     connect(this, &MainWindow::signal_set_dpifilter, m_worker, &StatsThread::slot_set_DPI_filter);
     connect(this, &MainWindow::signal_save_simplefilter, m_worker, &StatsThread::slot_save_simple_filter);
@@ -95,6 +126,10 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_worker, &StatsThread::signal_update_progress, this, &MainWindow::updateProgress);
     connect(m_worker, &StatsThread::signal_update_status, this, &MainWindow::updateFinished);
     connect(m_worker, &StatsThread::signal_features, this, &MainWindow::featuresUpdate);
+    connect(m_worker, &StatsThread::signal_sntp_failed, m_timingPanel, &TimingPanel::slot_sntp_failed);
+    connect(m_timingPanel, &TimingPanel::signal_timing_resync, this, &MainWindow::signal_timing_resync);
+    connect(m_worker, &StatsThread::signal_simple_filter, filters, &FiltersPanel::slot_simpleFilterReceived);
+    connect(m_worker, &StatsThread::signal_DPI_filter, filters, &FiltersPanel::slot_DPIFilterReceived);
 
     // Operator actions only: program changes of these widgets are not clicks.
     for (QCheckBox *box : {features->features_timestamps_check, features->features_transmit_crc_check,
@@ -105,6 +140,13 @@ MainWindow::MainWindow(QWidget *parent)
             &MainWindow::userChangedFeatures);
     for (QAbstractButton *box : m_portsPanel->applyButtons())
         connect(box, &QAbstractButton::clicked, this, &MainWindow::userChangedFeatures);
+    for (QAbstractButton *box : m_timingPanel->applyButtons())
+        connect(box, &QAbstractButton::clicked, this, &MainWindow::userChangedFeatures);
+    for (QComboBox *combo : m_timingPanel->applyComboBoxes())
+        connect(combo, &QComboBox::currentIndexChanged, this, &MainWindow::userChangedFeatures);
+    // The compensation slider applies once it has rested for a second.
+    connect(m_timingPanel, &TimingPanel::signal_pps_delay_changed, m_featuresTimer, qOverload<>(&QTimer::start));
+    connect(m_timingPanel->form()->TimingSave, &QPushButton::clicked, this, &MainWindow::userSaveFeatures);
     connect(m_ui->spanModeCheckbox2, &QCheckBox::clicked, this, &MainWindow::userChangedFeatures);
     connect(m_ui->loopbackCheckBox2, &QCheckBox::clicked, this, &MainWindow::userChangedFeatures);
     connect(features->features_save_btn, &QPushButton::clicked, this, &MainWindow::userSaveFeatures);
@@ -114,6 +156,8 @@ MainWindow::MainWindow(QWidget *parent)
             &MainWindow::slot_load_network_default);
     connect(features->restart_device_btn, &QPushButton::clicked, this, &MainWindow::slot_restart_device);
     connect(features->FirmwareSelectionBT, &QPushButton::clicked, this, &MainWindow::slot_set_fw);
+    connect(features->pushButton_2, &QPushButton::clicked, this, &MainWindow::slot_SelectFirmware);
+    connect(features->features_flash_btn, &QPushButton::clicked, this, &MainWindow::userStartUpdate);
     connect(features->FirmwareSelectionCB, &QComboBox::currentIndexChanged, this,
             &MainWindow::slot_selected_fw_changed);
 
@@ -129,6 +173,13 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_deviceSelector, &QComboBox::currentIndexChanged, this, &MainWindow::changeDevice);
     connect(m_deviceSelector, &DeviceComboBox::FriendlyNameChanged, this,
             &MainWindow::slot_device_friendly_name_changed);
+
+    // The analysis panel is built and wired even though its tab is never
+    // shown: the stack it may have started is still shut down with the window.
+    m_ui->analysisPanel->setMonitor(m_vistagroveMonitor);
+    m_ui->analysisPanel->setSettings(m_settings);
+    m_ui->analysisPanel->loadSettings();
+    m_ui->capturePanel->setSettings(m_settings);
 
     for (int i = 0; i < m_ui->tabWidget->count(); ++i)
         m_tabs.append({m_ui->tabWidget->widget(i), m_ui->tabWidget->tabText(i)});
@@ -147,6 +198,8 @@ MainWindow::~MainWindow()
     delete m_worker; // stops its thread, then shuts the library down
     delete m_pollTimer;
     delete m_featuresTimer;
+    delete m_vistagroveMonitor; // stops and waits for the analysis processes
+    m_vistagroveMonitor = nullptr;
     delete m_settings;
     // Pages taken out of the tab widget stay its children and go with the form.
 }
@@ -179,10 +232,19 @@ void MainWindow::statusUpdate(StatsThreadInfo info)
         refreshStatistics(info);
         droppedUpdate(info);
     }
-    // The configurable counters take their share here once they join.
+    if (info.capabilities & LQ_CAP_STATS_COUNTERS_V2) {
+        m_ui->countersV2Panel->refresh(info);
+        // The sixteenth counter doubles as the device's hardware drop total.
+        m_featuresPanel->form()->features_drop_label->setText(
+            QString::number(info.statistics.u.configurable.counters[LQ_COUNTERS_V2 - 1]));
+        droppedUpdate(info);
+    }
     if (info.capabilities & LQ_CAP_SFP)
         showSfpModules(info);
-    // And the timing and capture panels, by capability, as they arrive.
+    if (info.capabilities & LQ_CAP_TIMING)
+        m_timingPanel->timingStatusUpdate(info);
+    if (info.capabilities & LQ_CAP_CONFIGURABLE)
+        m_ui->capturePanel->statusUpdate(info);
 }
 
 void MainWindow::showSfpModules(const StatsThreadInfo &info)
@@ -264,6 +326,9 @@ void MainWindow::applyCapabilities(bool enable)
     const bool on = enable && !m_updateInProgress;
     m_featuresPanel->applyCapabilities(caps, on);
     m_portsPanel->applyCapabilities(caps, on, m_deviceFeatures.tap_mode);
+    m_ui->capturePanel->applyCapabilities(caps, on);
+    m_ui->filtersPanel->applyCapabilities(caps, on);
+    m_timingPanel->applyCapabilities(caps, on);
     // The SFP page's twins of the span, loopback and save controls.
     if (!(on && (caps & LQ_CAP_CONFIGURABLE)))
         m_ui->features_save_btn3->setEnabled(false);
@@ -320,6 +385,8 @@ void MainWindow::addIface(StatsThreadInfo info)
     if (m_currentHandle == kNoDeviceHandle) {
         m_currentHandle = info.handle;
         m_currentType = info.deviceType;
+        m_ui->filtersPanel->setCurrentHandle(m_currentHandle);
+        m_timingPanel->setCurrentHandle(m_currentHandle);
         resetAll(true);
         // The entry added below becomes the selector's current one, and
         // changeDevice switches the window to it.
@@ -339,11 +406,44 @@ void MainWindow::addIface(StatsThreadInfo info)
 
 void MainWindow::offerNewerFirmware(const StatsThreadInfo &info)
 {
-    Q_UNUSED(info)
+    // One update at a time: a device that arrives meanwhile is offered
+    // nothing; it can be updated by hand afterwards.
+    if (m_updateInProgress)
+        return;
+    const auto offer = firmwareOfferFor(m_firmwareCatalog, info);
+    if (!offer ||
+        QMessageBox::question(this, offer->title, offer->question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    m_featuresPanel->form()->features_firmware_file->setText(offer->entry.name);
+    startFirmwareUpdate(info.handle, offer->entry.path);
+}
+
+void MainWindow::slot_SelectFirmware()
+{
+    // A cancelled dialog clears the field: no stale image is flashed by mistake.
+    m_featuresPanel->form()->features_firmware_file->setText(
+        QFileDialog::getOpenFileName(this, tr("Open Firmware File"), QStringLiteral("/home"),
+                                     QStringLiteral("LumenQuill Firmware File (*.img)")));
+}
+
+void MainWindow::userStartUpdate()
+{
+    startFirmwareUpdate(m_currentHandle, m_featuresPanel->form()->features_firmware_file->text());
+}
+
+void MainWindow::endFirmwareUpdate()
+{
+    m_updateInProgress = false;
+    m_updatingHandle = kNoDeviceHandle;
+    applyCapabilities(m_currentHandle != kNoDeviceHandle);
 }
 
 void MainWindow::delIface(StatsThreadInfo info)
 {
+    // A device that leaves in the middle of its update will not report the
+    // end of it.
+    if (m_updateInProgress && info.handle == m_updatingHandle)
+        endFirmwareUpdate();
     for (int i = m_deviceSelector->count() - 1; i >= 0; --i) {
         const QVariant data = m_deviceSelector->itemData(i);
         if (data.canConvert<LumenquillDevice>() && data.value<LumenquillDevice>().handle == info.handle)
@@ -356,6 +456,9 @@ void MainWindow::delIface(StatsThreadInfo info)
 void MainWindow::showNoDevice()
 {
     m_currentHandle = kNoDeviceHandle;
+    m_ui->capturePanel->setDevice(kNoDeviceHandle, 0);
+    m_ui->filtersPanel->setCurrentHandle(kNoDeviceHandle);
+    m_timingPanel->setCurrentHandle(kNoDeviceHandle);
     m_featuresPanel->showNoDevice();
     applyCapabilities(false);
     m_deviceSelector->addItem(QStringLiteral("No device connected"));
@@ -377,6 +480,8 @@ void MainWindow::changeDevice(int index)
     m_featuresPanel->form()->OSXWarning->hide();
     m_currentHandle = device.handle;
     m_currentType = device.type;
+    m_ui->filtersPanel->setCurrentHandle(m_currentHandle);
+    m_timingPanel->setCurrentHandle(m_currentHandle);
     m_featuresPanel->showModelPicture(deviceModel(m_currentType).picture);
 
     const uint32_t caps = LumenquillAPIGetDeviceCapabilities(m_currentType);
@@ -384,6 +489,9 @@ void MainWindow::changeDevice(int index)
     emit signal_get_features(makeRequest(m_currentHandle));
     resetAll(true);
     m_portsPanel->resetMdiTotals();
+    m_ui->capturePanel->setDevice(m_currentHandle, caps);
+    if (caps & LQ_CAP_STATS_COUNTERS_V2)
+        m_ui->countersV2Panel->setDevice(m_currentHandle, device.mac);
     if (caps & LQ_CAP_FILTERS) {
         emit signal_get_simplefilter(makeRequest(m_currentHandle));
         emit signal_get_dpifilter(makeRequest(m_currentHandle));
@@ -416,6 +524,7 @@ void MainWindow::featuresUpdate(StatsThreadInfo info)
     const uint32_t caps = LumenquillAPIGetDeviceCapabilities(m_currentType);
     m_featuresPanel->showFeatures(m_deviceFeatures, caps);
     m_portsPanel->showFeatures(m_deviceFeatures, m_devicePortsSpeed, caps);
+    m_timingPanel->showFeatures(m_deviceFeatures, caps, m_featuresTimer->isActive());
     for (const auto &[box, checked] : {std::pair{m_ui->spanModeCheckbox2, PortSettings::spanShown(m_deviceFeatures, caps)},
                                        std::pair{m_ui->loopbackCheckBox2,
                                                  PortSettings::loopbackShown(m_deviceFeatures, caps)}}) {
@@ -436,9 +545,9 @@ void MainWindow::userChangedFeatures()
                                         m_ui->loopbackCheckBox2->isChecked());
     else
         m_portsPanel->readFeatures(&m_deviceFeatures, caps);
-    // The timing fields go back as last read until the timing panel edits
-    // them. Devices without per-port link settings get their port settings
-    // back as last read.
+    m_timingPanel->readFeatures(&m_deviceFeatures, caps);
+    // Devices without per-port link settings get their port settings back as
+    // last read.
     StatsThreadInfo request = makeRequest(m_currentHandle);
     request.features = m_deviceFeatures;
     request.portsSpeed =
@@ -448,6 +557,7 @@ void MainWindow::userChangedFeatures()
     m_featuresPanel->form()->features_save_btn->setEnabled(true);
     m_portsPanel->form()->features_save_btn2->setEnabled(true);
     m_ui->features_save_btn3->setEnabled(true);
+    m_timingPanel->form()->TimingSave->setEnabled(true);
 }
 
 void MainWindow::slot_load_network_default()
@@ -464,6 +574,7 @@ void MainWindow::userSaveFeatures()
     QMessageBox::information(this, QStringLiteral("Save Configuration"),
                              QStringLiteral("Configuration has been saved on the LumenQuill device."), QMessageBox::Ok);
     m_featuresPanel->form()->features_save_btn->setEnabled(false);
+    m_timingPanel->form()->TimingSave->setEnabled(false);
     m_portsPanel->form()->features_save_btn2->setEnabled(true);
     m_ui->features_save_btn3->setEnabled(true);
 }
@@ -505,18 +616,18 @@ void MainWindow::resetAll(bool clearLog)
 {
     m_countersPanel->counters_reset();
     m_countersPanel->clearToZero();
-    // The configurable counters' full resets go here once that panel joins.
+    m_ui->countersV2Panel->resetAll();
     m_chartsPanel->graphs_clear();
     m_chartsPanel->requestRebase();
     if (clearLog)
         m_logPanel->on_log_clear_btn_clicked();
     m_previousSample.clear();
-    // And the timing chart's reset, once the timing panel joins.
+    m_timingPanel->slot_timing_graph_reset();
 }
 
 void MainWindow::startFirmwareUpdate(uint64_t handle, const QString &path)
 {
-    if (handle == kNoDeviceHandle)
+    if (handle == kNoDeviceHandle || m_updateInProgress)
         return;
     const QByteArray local = path.toLocal8Bit();
     if (std::size_t(local.size()) >= kFirmwarePathBytes) {
@@ -529,6 +640,7 @@ void MainWindow::startFirmwareUpdate(uint64_t handle, const QString &path)
         return;
     }
     m_updateInProgress = true;
+    m_updatingHandle = handle;
     applyCapabilities(false);
     StatsThreadInfo request = makeRequest(handle);
     std::memcpy(request.firmwarePath, local.constData(), std::size_t(local.size()) + 1);
@@ -543,10 +655,13 @@ void MainWindow::updateProgress(StatsThreadInfo info)
 
 void MainWindow::updateFinished(StatsThreadInfo info)
 {
+    // The end of the update that holds the window, whichever device is
+    // selected now, gives the controls back; only the selected device's
+    // result is reported.
+    if (m_updateInProgress && info.handle == m_updatingHandle)
+        endFirmwareUpdate();
     if (info.handle != m_currentHandle)
         return;
-    m_updateInProgress = false;
-    applyCapabilities(true);
     if (info.updateSucceeded)
         QMessageBox::information(this, QStringLiteral("Firmware Update"),
                                  QStringLiteral("Firmware successfully updated.\n"

@@ -7,6 +7,7 @@
 
 #pragma once
 
+#include "firmwarecatalog.h"
 #include "lumenquilldevice.h"
 #include "monitorclock.h"
 #include "statisticssample.h"
@@ -27,6 +28,8 @@ class NetworkPortsPanel;
 class QSettings;
 class QTimer;
 class StatsThread;
+class TimingPanel;
+class VistagroveMonitor;
 
 namespace Ui {
 class MainWindow;
@@ -87,6 +90,8 @@ public slots:
     void slot_selected_fw_changed();
     void slot_set_fw();
     void slot_load_network_default();
+    void slot_SelectFirmware();
+    void userStartUpdate();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -103,6 +108,7 @@ private:
     void placeDeviceSelector();
     void showNoDevice();
     void fillFirmwareVariants();
+    void endFirmwareUpdate();
     // The firmware catalog's offer of a newer image for an arriving device;
     // nothing is offered until the manager carries a catalog.
     void offerNewerFirmware(const StatsThreadInfo &info);
@@ -113,16 +119,20 @@ private:
     ChartsPanel *m_chartsPanel = nullptr;
     LogPanel *m_logPanel = nullptr;
     NetworkPortsPanel *m_portsPanel = nullptr;
+    TimingPanel *m_timingPanel = nullptr;
     StatsThread *m_worker = nullptr;
     QTimer *m_pollTimer = nullptr;
     QTimer *m_featuresTimer = nullptr;
     QSettings *m_settings = nullptr;
+    VistagroveMonitor *m_vistagroveMonitor = nullptr;
     DeviceComboBox *m_deviceSelector = nullptr;
     QList<QPair<QWidget *, QString>> m_tabs; // every page with its title, in form order
 
     uint64_t m_currentHandle = kNoDeviceHandle;
     uint32_t m_currentType = 0;
     bool m_updateInProgress = false;
+    uint64_t m_updatingHandle = kNoDeviceHandle;
+    FirmwareCatalog m_firmwareCatalog;
     DeviceFeatures m_deviceFeatures{};     // the selected device's features as last read
     DevicePortsSpeed m_devicePortsSpeed{}; // and its port settings
 

@@ -137,7 +137,30 @@ void StatsThread::slot_set_v2counterconfig(StatsThreadInfo info)
 
 void StatsThread::slot_timing_resync(StatsThreadInfo info)
 {
-    LumenquillAPISetTimingTime(info.handle, info.timingTimeSet);
+    if (info.timingTimeSet.source != LQ_TIME_SOURCE_SNTP) {
+        LumenquillAPISetTimingTime(info.handle, info.timingTimeSet);
+        return;
+    }
+    // The device takes whole seconds, so only a reply well inside its second
+    // is used: the network delay can then not carry the time across a second
+    // boundary. Up to 10 x (200 + 100) ms, during which polls wait.
+    constexpr int kAttempts = 10;
+    constexpr int32_t kEarliestNs = 200000000;
+    constexpr int32_t kLatestNs = 700000000;
+    constexpr unsigned long kRetryMs = 100;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        uint32_t seconds = 0;
+        int32_t nanoseconds = 0;
+        if (sntpQuery(m_sntpServer.constData(), &seconds, &nanoseconds) >= 0 && nanoseconds >= kEarliestNs &&
+            nanoseconds <= kLatestNs) {
+            info.timingTimeSet.seconds = seconds;
+            info.timingTimeSet.secondsAgain = seconds;
+            LumenquillAPISetTimingTime(info.handle, info.timingTimeSet);
+            return;
+        }
+        QThread::msleep(kRetryMs);
+    }
+    emit signal_sntp_failed(QStringLiteral("Failed to get time from SNTP server"));
 }
 
 void StatsThread::slot_get_simple_filter(StatsThreadInfo info)

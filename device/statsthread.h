@@ -9,8 +9,10 @@
 
 #pragma once
 
+#include "sntpclient.h"
 #include "statsthreadinfo.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -25,6 +27,10 @@ public:
     // Registers the device callbacks and initialises the library. Call once, on
     // the GUI thread, after every signal has been connected.
     void startLibrary();
+
+    // The time server of SNTP clock sets; the public pool unless a test
+    // points it at a local server. Set before the first clock-set request.
+    void setSntpServer(const QByteArray &host) { m_sntpServer = host; }
 
     // Called by the library on its own thread; context is the StatsThread.
     static void onNewDevice(uint64_t handle, void *context);
@@ -64,4 +70,5 @@ public slots:
 
 private:
     QThread *m_thread = nullptr;
+    QByteArray m_sntpServer = kSntpServer;
 };

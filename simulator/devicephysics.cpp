@@ -11,7 +11,7 @@
 //   "traffic": { "load": 0.3, "burstiness": 0.3, "periodSeconds": 600,
 //                "ipv6": 0.15, "multicast": 0.03, "broadcast": 0.01, "jumbo": 0,
 //                "crcErrors": 2e-6, "collisions": 2e-7, "jabbers": 5e-8,
-//                "dropThreshold": 0.92, "softwareDrops": 5e-7, "a": {...}, "b": {...} }
+//                "dropThreshold": 0.92, "softwareDrops": 5e-7, "samples": 200, "a": {...}, "b": {...} }
 //   "ports":   { "media": "copper" | "10G",
 //                "partner": { "connected": true, "autoNegotiation": true,
 //                             "abilities": ["1000full", "1000half", "100full", "100half", "10full", "10half"],
@@ -42,6 +42,8 @@
 #include "devicephysics.h"
 
 #include "gpsreceiver.h"
+#include "packetledger.h"
+#include "packetsampler.h"
 #include "sfpmodule.h"
 #include "simnoise.h"
 #include "trafficmodel.h"
@@ -67,6 +69,14 @@ constexpr uint64_t kCoarseStepMs = 1000;
 // Long gaps are replayed in coarse steps except for their last hour, which
 // keeps a ten-hour jump cheap while recent figures stay finely resolved.
 constexpr uint64_t kFineHorizonMs = 3600 * 1000;
+// Packets are drawn at the profile's full sample rate only for the ten seconds
+// before a read; older parts of a gap are thinned out, the more the older, so
+// a long jump stays cheap. The line totals are exact at any density.
+constexpr uint64_t kDenseSamplingMs = 10 * 1000;
+constexpr double kThinSampling = 1.0 / 32;
+constexpr double kSparseSampling = 1.0 / 256;
+// Slicing length of models that have no adjustable one.
+constexpr uint32_t kFixedSliceLength = 64;
 
 enum Ability { Ability1000Full, Ability1000Half, Ability100Full, Ability100Half, Ability10Full, Ability10Half, AbilityCount };
 constexpr std::array<const char *, AbilityCount> kAbilityNames{"1000full", "1000half", "100full", "100half", "10full", "10half"};
@@ -238,6 +248,7 @@ bool applyTraffic(TrafficProfile &t, const std::string &key, const Json &v, cons
         {"jabbers", &TrafficProfile::jabbers, 0, 0.1},
         {"dropThreshold", &TrafficProfile::dropThreshold, 0.5, 1},
         {"softwareDrops", &TrafficProfile::softwareDrops, 0, 0.1},
+        {"samples", &TrafficProfile::samples, 1, 10000},
     };
     for (const Field &f : fields) {
         if (key == f.name) {
@@ -558,23 +569,6 @@ uint64_t lineBytesPerSecond(uint32_t speed)
     }
 }
 
-// A u64 total fed with fractional amounts; the fraction is carried so the
-// total is exact in the long run and never goes back.
-struct Accumulator {
-    uint64_t total = 0;
-    double carry = 0;
-
-    void add(double amount)
-    {
-        if (!(amount > 0))
-            return;
-        carry += amount;
-        const double w = std::floor(carry);
-        total += uint64_t(w);
-        carry -= w;
-    }
-};
-
 struct Resolved {
     bool up = false;
     uint32_t speed = LQ_LINK_DOWN;
@@ -592,24 +586,9 @@ struct PortState {
     uint64_t upSinceMs = 0;
     uint64_t downSinceMs = 0;
     std::optional<TrafficMix> mix;
-    std::array<Accumulator, BinCount> packets;
-    std::array<Accumulator, BinCount> bytes;
-    Accumulator capturedPackets;
-    Accumulator capturedBytes;
-    CaptureFactors capture;
+    std::optional<PacketSampler> sampler;
     uint64_t lastPhyReportMs = 0;
     int32_t pendingCrossovers = 0;
-};
-
-constexpr int kDropCounter = LQ_COUNTERS_V2 - 1;
-constexpr double kQ32 = 4294967296.0;
-
-struct CounterState {
-    CounterV2Config config{};
-    uint64_t base = 0;
-    std::array<std::array<uint64_t, BinCount>, 2> snapshot{};
-    std::array<std::array<uint64_t, BinCount>, 2> fraction{}; // of each bin, 32-bit fixed point
-    bool bytes = false;
 };
 
 // Days since 1970-01-01 to a civil date (proleptic Gregorian).
@@ -645,7 +624,8 @@ struct DevicePhysics::State {
     DevicePortsSpeed m_portsSpeed{};
     CaptureSettings m_capture;
     std::array<PortState, 2> m_ports;
-    std::array<CounterState, LQ_COUNTERS_V2> m_counters;
+    std::optional<PacketLedger> m_ledger;
+    std::vector<SampledPacket> m_samples;
     uint64_t m_integratedToMs = 0;
     uint64_t m_softwareDrops = 0;
     uint64_t m_lastLinkDownMs = 0;
@@ -670,11 +650,10 @@ struct DevicePhysics::State {
     Resolved resolveCopper(int p) const;
     void updateLinks(uint64_t nowMs);
     void advance(uint64_t nowMs);
-    void integrate(uint64_t fromMs, uint64_t toMs);
-    void integrateChunk(uint64_t fromMs, uint64_t toMs, uint64_t cellMidMs);
+    void integrate(uint64_t fromMs, uint64_t toMs, uint64_t readMs);
+    void integrateChunk(uint64_t fromMs, uint64_t toMs, uint64_t cellMidMs, double density);
     void refreshCapture();
-    void refreshCounter(int index);
-    uint64_t counterValue(int index) const;
+    int64_t deviceClockOffsetNs(uint64_t atMs) const;
     void fillPhy(int p, uint64_t nowMs, PortPhyStatus *out);
     void settleClock(uint64_t nowMs);
     void latchClock(uint64_t nowMs);
@@ -833,13 +812,13 @@ void DevicePhysics::State::advance(uint64_t nowMs)
 {
     while (m_integratedToMs < nowMs) {
         const uint64_t next = std::min(nowMs, nextFlapBoundary(m_integratedToMs));
-        integrate(m_integratedToMs, next);
+        integrate(m_integratedToMs, next, nowMs);
         m_integratedToMs = next;
         updateLinks(next);
     }
 }
 
-void DevicePhysics::State::integrate(uint64_t fromMs, uint64_t toMs)
+void DevicePhysics::State::integrate(uint64_t fromMs, uint64_t toMs, uint64_t readMs)
 {
     const uint64_t coarseUntil = toMs - fromMs > kFineHorizonMs ? (toMs - kFineHorizonMs) / kCoarseStepMs * kCoarseStepMs : fromMs;
     uint64_t cursor = fromMs;
@@ -850,17 +829,23 @@ void DevicePhysics::State::integrate(uint64_t fromMs, uint64_t toMs)
         uint64_t end = std::min(cellStart + step, toMs);
         if (coarse)
             end = std::min(end, coarseUntil);
-        integrateChunk(cursor, end, cellStart + step / 2);
+        const uint64_t age = readMs - end;
+        const double density = age < kDenseSamplingMs ? 1.0 : (age < kFineHorizonMs ? kThinSampling : kSparseSampling);
+        integrateChunk(cursor, end, cellStart + step / 2, density);
         cursor = end;
     }
 }
 
-void DevicePhysics::State::integrateChunk(uint64_t fromMs, uint64_t toMs, uint64_t cellMidMs)
+void DevicePhysics::State::integrateChunk(uint64_t fromMs, uint64_t toMs, uint64_t cellMidMs, double density)
 {
     const double dt = double(toMs - fromMs) / 1000.0;
     const double t = double(cellMidMs) / 1000.0;
-    double captured = 0;
+    uint64_t captured = 0;
     double peakOccupancy = 0;
+    StepClock clock;
+    clock.startNs = fromMs * 1000000;
+    clock.lengthNs = (toMs - fromMs) * 1000000;
+    clock.deviceOffsetNs = deviceClockOffsetNs(fromMs);
     for (int p = 0; p < 2; ++p) {
         PortState &ps = m_ports[size_t(p)];
         if (!ps.link.up)
@@ -869,109 +854,54 @@ void DevicePhysics::State::integrateChunk(uint64_t fromMs, uint64_t toMs, uint64
         const TrafficMix &mix = *ps.mix;
         const double line = double(lineBytesPerSecond(ps.link.speed));
         const LoadSample load = loadAt(profile, m_seed, p, t);
-        const double steadyPackets = load.steady * line * dt / mix.steadyWireSize();
-        const double burstPackets = load.burst * line * dt / mix.burstWireSize();
         const double occupancy = load.steady + load.burst;
         peakOccupancy = std::max(peakOccupancy, occupancy);
+        StepLoad step;
+        step.steadyWire = load.steady * line * dt;
+        step.burstWire = load.burst * line * dt;
         // Above the threshold the capture buffer overflows: the excess is lost
         // evenly across whatever is on the line.
-        const double dropped = occupancy > profile.dropThreshold ? (occupancy - profile.dropThreshold) / occupancy : 0.0;
-        for (int bin : {BinBaseUnder, BinBaseMid, BinBaseOver, BinBurstMid, BinBurstOver}) {
-            const bool steady = bin <= BinBaseOver;
-            const double n = (steady ? steadyPackets : burstPackets) * mix.poolShare(bin);
-            if (n <= 0)
-                continue;
-            const double kept = n * (1.0 - dropped);
-            const double lost = n * dropped;
-            const int lostBin = bin + BinBaseUnderDropped;
-            ps.packets[size_t(bin)].add(kept);
-            ps.bytes[size_t(bin)].add(kept * mix.meanSize(bin));
-            ps.packets[size_t(lostBin)].add(lost);
-            ps.bytes[size_t(lostBin)].add(lost * mix.meanSize(bin));
-            const double c = kept * ps.capture.packetFraction[size_t(bin)];
-            ps.capturedPackets.add(c);
-            ps.capturedBytes.add(c * ps.capture.bytesPerPacket[size_t(bin)]);
-            captured += c;
-        }
-        const double packets = steadyPackets + burstPackets;
+        step.dropShare = occupancy > profile.dropThreshold ? (occupancy - profile.dropThreshold) / occupancy : 0.0;
+        step.samples = profile.samples * dt * density;
+        const double packets = step.steadyWire / mix.meanWire(Pool::Steady) + step.burstWire / mix.meanWire(Pool::Burst);
         const double weather = errorWeather(m_seed, p, t);
         // Half duplex lines collide as a matter of course.
-        const double collisionRate = profile.collisions * (ps.link.duplex ? 400.0 : 1.0);
-        const std::array<std::pair<int, double>, 3> errors{
-            {{BinCollision, collisionRate}, {BinCrc, profile.crcErrors}, {BinJabber, profile.jabbers}}};
-        for (size_t e = 0; e < errors.size(); ++e) {
-            const int bin = errors[e].first;
+        const double rates[3] = {profile.collisions * (ps.link.duplex ? 400.0 : 1.0), profile.crcErrors, profile.jabbers};
+        for (size_t e = 0; e < 3; ++e) {
             const double u = noise::unit(m_seed, noise::StreamErrors, uint64_t(p) * 8 + e, fromMs);
-            const uint64_t n = noise::countOf(packets * errors[e].second * weather, u);
-            if (n == 0)
-                continue;
-            ps.packets[size_t(bin)].add(double(n));
-            ps.bytes[size_t(bin)].add(double(n) * mix.meanSize(bin));
-            const double c = double(n) * ps.capture.packetFraction[size_t(bin)];
-            ps.capturedPackets.add(c);
-            ps.capturedBytes.add(c * ps.capture.bytesPerPacket[size_t(bin)]);
-            captured += c;
+            step.errors[e] = noise::countOf(packets * rates[e] * weather, u);
         }
+        m_samples.clear();
+        ps.sampler->step(step, &m_samples);
+        captured += m_ledger->book(p, m_samples, clock);
     }
     if (captured > 0) {
         // The host keeps up until the line gets busy.
         const double rate = std::max(m_settings->traffic[0].softwareDrops, m_settings->traffic[1].softwareDrops);
         const double pressure = 1.0 + 6.0 * std::max(0.0, peakOccupancy - 0.6) / 0.4;
-        m_softwareDrops += noise::countOf(captured * rate * pressure, noise::unit(m_seed, noise::StreamSoftwareDrops, fromMs));
+        m_softwareDrops += noise::countOf(double(captured) * rate * pressure,
+                                          noise::unit(m_seed, noise::StreamSoftwareDrops, fromMs));
     }
 }
 
 void DevicePhysics::State::refreshCapture()
 {
-    CaptureSettings next = m_capture;
-    next.keepCrc = m_features.keep_crc != 0;
-    next.transmitCrcErrors = m_features.transmit_crc_errors != 0;
-    next.slicing = m_features.packet_slicing != 0;
-    next.slicingLength = m_features.slicing_length;
-    m_capture = next;
-    for (PortState &ps : m_ports)
-        ps.capture = ps.mix->captureFactors(m_capture);
+    m_capture.keepCrc = m_features.keep_crc != 0;
+    m_capture.transmitCrcErrors = m_features.transmit_crc_errors != 0;
+    m_capture.sliceLength = 0;
+    if (m_features.packet_slicing)
+        m_capture.sliceLength = m_features.slicing_length ? m_features.slicing_length : kFixedSliceLength;
+    m_ledger->setCapture(m_capture);
 }
 
-void DevicePhysics::State::refreshCounter(int index)
+// The device clock as timingStatus reads it, including a hand-over to GPS
+// time that has fallen due; packets are stamped with it.
+int64_t DevicePhysics::State::deviceClockOffsetNs(uint64_t atMs) const
 {
-    CounterState &c = m_counters[size_t(index)];
-    c.fraction = {};
-    c.bytes = c.config.countingMode == 1;
-    const bool enabled[2] = {c.config.portA == 1, c.config.portB == 1};
-    if (index == kDropCounter && !enabled[0] && !enabled[1]) {
-        c.bytes = false;
-        for (auto &port : c.fraction) {
-            for (int bin = 0; bin < BinCount; ++bin)
-                port[size_t(bin)] = binIsDropped(bin) ? uint64_t(kQ32) : 0;
-        }
-        return;
-    }
-    for (int p = 0; p < 2; ++p) {
-        if (!enabled[p])
-            continue;
-        for (int bin = 0; bin < BinCount; ++bin) {
-            const double f = m_ports[size_t(p)].mix->counterFraction(c.config, bin, c.bytes);
-            c.fraction[size_t(p)][size_t(bin)] = uint64_t(std::llround(f * kQ32));
-        }
-    }
-}
-
-uint64_t DevicePhysics::State::counterValue(int index) const
-{
-    const CounterState &c = m_counters[size_t(index)];
-    unsigned __int128 scaled = 0;
-    for (int p = 0; p < 2; ++p) {
-        const PortState &ps = m_ports[size_t(p)];
-        for (int bin = 0; bin < BinCount; ++bin) {
-            const uint64_t f = c.fraction[size_t(p)][size_t(bin)];
-            if (!f)
-                continue;
-            const uint64_t total = c.bytes ? ps.bytes[size_t(bin)].total : ps.packets[size_t(bin)].total;
-            scaled += (unsigned __int128)(total - c.snapshot[size_t(p)][size_t(bin)]) * f;
-        }
-    }
-    return c.base + uint64_t(scaled >> 32);
+    constexpr int64_t kNsPerMs = 1000000;
+    if (m_gpsTakesClockAtMs >= 0 && int64_t(atMs) >= m_gpsTakesClockAtMs)
+        return 0;
+    return m_clockSet ? m_clockOffsetMs * kNsPerMs : -int64_t(m_powerOnMs) * kNsPerMs;
 }
 
 void DevicePhysics::State::fillPhy(int p, uint64_t nowMs, PortPhyStatus *out)
@@ -1139,15 +1069,13 @@ DevicePhysics::DevicePhysics(std::shared_ptr<const PhysicsSettings> settings, ui
     for (int p = 0; p < 2; ++p) {
         PortState &ps = s.m_ports[size_t(p)];
         ps.mix.emplace(s.m_settings->traffic[size_t(p)], p);
+        ps.sampler.emplace(*ps.mix, seed, p);
         ps.sfpPresent = s.m_settings->sfp[size_t(p)].present;
         ps.downSinceMs = powerOnMs;
         ps.lastPhyReportMs = powerOnMs;
     }
+    s.m_ledger.emplace(std::array<const TrafficMix *, 2>{&*s.m_ports[0].mix, &*s.m_ports[1].mix});
     s.refreshCapture();
-    for (int i = 0; i < LQ_COUNTERS_V2; ++i) {
-        s.m_counters[size_t(i)].config.index = uint32_t(i);
-        s.refreshCounter(i);
-    }
     s.updateLinks(powerOnMs);
 }
 
@@ -1175,17 +1103,7 @@ void DevicePhysics::setCounterV2(const CounterV2Config &config, uint64_t nowMs)
     if (config.index >= LQ_COUNTERS_V2)
         return;
     s.advance(nowMs);
-    const int index = int(config.index);
-    CounterState &c = s.m_counters[size_t(index)];
-    // The new rule counts on from what the counter showed.
-    c.base = s.counterValue(index);
-    c.config = config;
-    s.refreshCounter(index);
-    for (int p = 0; p < 2; ++p) {
-        const PortState &ps = s.m_ports[size_t(p)];
-        for (int bin = 0; bin < BinCount; ++bin)
-            c.snapshot[size_t(p)][size_t(bin)] = c.bytes ? ps.bytes[size_t(bin)].total : ps.packets[size_t(bin)].total;
-    }
+    s.m_ledger->setRule(config);
 }
 
 void DevicePhysics::setPacketFilter(const PacketFilter &filter, uint64_t nowMs)
@@ -1265,20 +1183,15 @@ void DevicePhysics::statistics(uint64_t nowMs, DeviceStatistics *out)
         for (int p = 0; p < 2; ++p) {
             const PortState &ps = s.m_ports[size_t(p)];
             PortCounters &c = p == 0 ? out->u.ports.portA : out->u.ports.portB;
-            auto packets = [&](int bin) { return ps.packets[size_t(bin)].total; };
-            auto bytes = [&](int bin) { return ps.bytes[size_t(bin)].total; };
-            c.validUnder64 = packets(BinBaseUnder) + packets(BinBaseUnderDropped);
-            c.valid64To1522 = packets(BinBaseMid) + packets(BinBurstMid) + packets(BinBaseMidDropped) + packets(BinBurstMidDropped);
-            c.validOver1522 = packets(BinBaseOver) + packets(BinBurstOver) + packets(BinBaseOverDropped) + packets(BinBurstOverDropped);
-            c.invalidUnder64 = packets(BinCollision);
-            c.invalid64To1522 = packets(BinCrc);
-            c.invalidOver1522 = packets(BinJabber);
-            for (int bin = 0; bin < BinCount; ++bin) {
-                if (binIsValid(bin))
-                    c.validBytes += bytes(bin);
-                if (binIsDropped(bin))
-                    c.hardwareDropped += packets(bin);
-            }
+            const PortTotals &t = s.m_ledger->totals(p);
+            c.validUnder64 = t.validUnder64;
+            c.valid64To1522 = t.valid64To1522;
+            c.validOver1522 = t.validOver1522;
+            c.invalidUnder64 = t.invalidUnder64;
+            c.invalid64To1522 = t.invalid64To1522;
+            c.invalidOver1522 = t.invalidOver1522;
+            c.validBytes = t.validBytes;
+            c.hardwareDropped = t.hardwareDropped;
             c.validPackets = c.validUnder64 + c.valid64To1522 + c.validOver1522;
             c.invalidPackets = c.invalidUnder64 + c.invalid64To1522 + c.invalidOver1522;
             c.capacity = ps.link.up ? lineBytesPerSecond(ps.link.speed) : 0;
@@ -1291,7 +1204,7 @@ void DevicePhysics::statistics(uint64_t nowMs, DeviceStatistics *out)
         out->u.ports.lastLinkDownMs = s.m_lastLinkDownMs;
     } else if (s.m_caps & LQ_CAP_STATS_COUNTERS_V2) {
         for (int i = 0; i < LQ_COUNTERS_V2; ++i)
-            out->u.configurable.counters[i] = s.counterValue(i);
+            out->u.configurable.counters[i] = s.m_ledger->counter(i);
     }
 }
 
@@ -1374,14 +1287,36 @@ void DevicePhysics::captured(uint64_t nowMs, uint64_t *packets, uint64_t *bytes)
     State &s = *m_state;
     s.advance(nowMs);
     uint64_t p = 0, b = 0;
-    for (const PortState &ps : s.m_ports) {
-        p += ps.capturedPackets.total;
-        b += ps.capturedBytes.total;
+    for (int port = 0; port < 2; ++port) {
+        p += s.m_ledger->totals(port).capturedPackets;
+        b += s.m_ledger->totals(port).capturedBytes;
     }
     if (packets)
         *packets = p;
     if (bytes)
         *bytes = b;
+}
+
+void DevicePhysics::openCaptureTap(uint64_t nowMs, size_t perPortLimit)
+{
+    State &s = *m_state;
+    s.advance(nowMs);
+    s.m_ledger->openTap(perPortLimit);
+}
+
+void DevicePhysics::closeCaptureTap()
+{
+    m_state->m_ledger->closeTap();
+}
+
+size_t DevicePhysics::takeCapturedPackets(int port, uint64_t fromMs, uint64_t toMs, std::vector<CapturedPacket> *out,
+                                          uint64_t *missed)
+{
+    State &s = *m_state;
+    if (port < 0 || port > 1 || !out)
+        return 0;
+    s.advance(toMs);
+    return s.m_ledger->takeTap(port, fromMs * 1000000, toMs * 1000000, out, missed);
 }
 
 } // namespace lqsim

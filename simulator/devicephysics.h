@@ -10,12 +10,14 @@
 #pragma once
 
 #include "lumenquillapi.h"
+#include "packetledger.h"
 
 #include <nlohmann/json_fwd.hpp>
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace lqsim {
 
@@ -62,6 +64,23 @@ public:
     // filter, the pattern filter and slicing: packets and bytes. For the
     // capture writer's figures and for tests of the filters.
     void captured(uint64_t nowMs, uint64_t *packets, uint64_t *bytes);
+
+    // The capture tap, for the direct capture writer: from nowMs on, the
+    // device keeps the sampled packets that reach the host (at most the
+    // profile's sample rate per port and simulated second, at most
+    // perPortLimit held per port, the oldest given up first). Closing it
+    // forgets what it held. A new device (after a restart) starts closed.
+    static constexpr size_t kDefaultTapLimit = 65536;
+    void openCaptureTap(uint64_t nowMs, size_t perPortLimit = kDefaultTapLimit);
+    void closeCaptureTap();
+    // Appends to *out, oldest first, the packets of `port` (0 A, 1 B) kept
+    // with simulator times in [fromMs, toMs) and forgets them; the clock
+    // advances to toMs. *missed (when given) receives how many kept packets
+    // were given up since the last call: pushed out by the limit or older
+    // than fromMs. The represents fields of one call add up to the packets
+    // that reached the host from that port in the interval, bar the missed.
+    size_t takeCapturedPackets(int port, uint64_t fromMs, uint64_t toMs, std::vector<CapturedPacket> *out,
+                               uint64_t *missed = nullptr);
 
 private:
     struct State;

@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// lqsim-mkfirmware: writes a firmware image that the simulated devices
-// accept, for tests, demos and operators trying the update flow.
+// lqfw: writes firmware images that the simulated devices accept, and the
+// demo firmware catalog, for tests, demos and operators trying the update flow.
 
 #include "crc32generator.h"
 #include "dottedversion.h"
@@ -17,7 +17,8 @@
 
 namespace {
 
-const char *const kUsage = "usage: lqsim-mkfirmware --type N [--type N ...] --output FILE [options]\n"
+const char *const kUsage = "usage: lqfw --type N [--type N ...] --output FILE [options]\n"
+                           "       lqfw --demo-catalog DIR\n"
                            "\n"
                            "Writes a LumenQuill firmware image for the simulated devices.\n"
                            "\n"
@@ -29,11 +30,15 @@ const char *const kUsage = "usage: lqsim-mkfirmware --type N [--type N ...] --ou
                            "  --payload-size N  bytes of made-up payload (default 65536)\n"
                            "  --corrupt         spoil one payload byte after the CRC is taken, so the\n"
                            "                    device refuses the image while verifying it\n"
+                           "  --name TEXT       also print the image's <device> entry for firmware.xml,\n"
+                           "                    with TEXT as the name the operator sees\n"
+                           "  --demo-catalog DIR  write the demo catalog (firmware.xml and its images)\n"
+                           "                    into DIR instead of a single image\n"
                            "  --help            show this text\n";
 
 [[noreturn]] void usageError(const std::string &message)
 {
-    std::fprintf(stderr, "lqsim-mkfirmware: %s\n\n%s", message.c_str(), kUsage);
+    std::fprintf(stderr, "lqfw: %s\n\n%s", message.c_str(), kUsage);
     std::exit(2);
 }
 
@@ -62,6 +67,21 @@ bool readFile(const std::string &path, std::vector<uint8_t> *out)
     return ok;
 }
 
+bool writeFile(const std::string &path, const void *data, size_t size)
+{
+    FILE *file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        std::fprintf(stderr, "lqfw: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    const bool written = std::fwrite(data, 1, size, file) == size;
+    if (std::fclose(file) != 0 || !written) {
+        std::fprintf(stderr, "lqfw: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
 // Looks like a compressed image (no long runs) and is the same every time,
 // so two images made with the same options are byte-identical.
 std::vector<uint8_t> madeUpPayload(size_t size)
@@ -77,6 +97,100 @@ std::vector<uint8_t> madeUpPayload(size_t size)
     return payload;
 }
 
+bool writeImage(lqsim::FirmwareImageHeader header, std::vector<uint8_t> payload, bool corrupt,
+                const std::string &output)
+{
+    CRC32Generator crc;
+    header.payloadCrc = uint32_t(crc.Generate(reinterpret_cast<char *>(payload.data()), payload.size()));
+    if (corrupt)
+        payload[payload.size() / 2] ^= 0x5a;
+    const std::vector<uint8_t> image = lqsim::firmwareimage::encode(header, payload);
+    return writeFile(output, image.data(), image.size());
+}
+
+std::string xmlEscaped(const std::string &text)
+{
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+// One catalog entry. The manager compares hardware firmware versions per
+// firmware variant; these images install one hardware version whatever the
+// variant, so it is listed once for each.
+std::string catalogEntry(const std::string &name, const std::string &file, const lqsim::FirmwareImageHeader &header,
+                         unsigned variants)
+{
+    std::string xml = "  <device>\n    <name>" + xmlEscaped(name) + "</name>\n";
+    for (uint32_t type : header.deviceTypes)
+        xml += "    <type>" + std::to_string(type) + "</type>\n";
+    xml += "    <file>" + xmlEscaped(file) + "</file>\n";
+    xml += "    <swversion>" + lqsim::dottedVersionText(header.softwareVersion) + "</swversion>\n";
+    for (unsigned i = 0; i < variants; ++i)
+        xml += "    <hwversion>" + std::to_string(header.hardwareVersion) + "</hwversion>\n";
+    return xml + "  </device>\n";
+}
+
+std::string baseName(const std::string &path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+struct DemoImage {
+    const char *name;
+    const char *file;
+    std::vector<uint32_t> types;
+    lqsim::DottedVersion software;
+    uint32_t hardware;
+    unsigned variants;
+};
+
+// The compiled-in scenario runs the GPS and 10G taps on exactly these
+// versions and the 1G v6 tap on an older one, so the demo offers one update.
+const std::vector<DemoImage> &demoImages()
+{
+    static const std::vector<DemoImage> images = {
+        {"LumenQuill 1G+ GPS", "lumenquill-1g-plus-gps.img", {9, 10}, {3, 4, 2, 0}, 1207, 1},
+        {"LumenQuill 10G", "lumenquill-10g.img", {11, 12}, {4, 1, 0, 3}, 2104, 1},
+        {"LumenQuill 1G v6", "lumenquill-1g-v6.img", {14}, {5, 1, 0, 0}, 1403, 2},
+    };
+    return images;
+}
+
+int writeDemoCatalog(const std::string &dir)
+{
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                      "<!-- Demo catalog for the simulated devices, written by lqfw -->\n"
+                      "<devices>\n";
+    for (const DemoImage &demo : demoImages()) {
+        lqsim::FirmwareImageHeader header;
+        header.deviceTypes = demo.types;
+        header.softwareVersion = demo.software;
+        header.hardwareVersion = demo.hardware;
+        if (!writeImage(header, madeUpPayload(65536), false, dir + "/" + demo.file))
+            return 1;
+        xml += catalogEntry(demo.name, demo.file, header, demo.variants);
+    }
+    xml += "</devices>\n";
+    // Written last, so a catalog never names an image that is not there yet.
+    return writeFile(dir + "/firmware.xml", xml.data(), xml.size()) ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -86,6 +200,9 @@ int main(int argc, char **argv)
     header.hardwareVersion = 1500;
     std::string output;
     std::string payloadFile;
+    std::string catalogName;
+    std::string demoCatalogDir;
+    bool named = false;
     unsigned long long payloadSize = 65536;
     bool corrupt = false;
 
@@ -133,9 +250,19 @@ int main(int argc, char **argv)
                            " bytes, not \"" + text + "\"");
         } else if (option == "--corrupt") {
             corrupt = true;
+        } else if (option == "--name") {
+            catalogName = value();
+            named = true;
+        } else if (option == "--demo-catalog") {
+            demoCatalogDir = value();
         } else {
             usageError("unknown option " + option);
         }
+    }
+    if (!demoCatalogDir.empty()) {
+        if (argc != 3)
+            usageError("--demo-catalog takes no other option");
+        return writeDemoCatalog(demoCatalogDir);
     }
     if (header.deviceTypes.empty())
         usageError("name at least one device type with --type");
@@ -147,11 +274,11 @@ int main(int argc, char **argv)
     std::vector<uint8_t> payload;
     if (!payloadFile.empty()) {
         if (!readFile(payloadFile, &payload)) {
-            std::fprintf(stderr, "lqsim-mkfirmware: cannot read %s: %s\n", payloadFile.c_str(), std::strerror(errno));
+            std::fprintf(stderr, "lqfw: cannot read %s: %s\n", payloadFile.c_str(), std::strerror(errno));
             return 1;
         }
         if (payload.size() > lqsim::firmwareimage::kMaxPayloadBytes) {
-            std::fprintf(stderr, "lqsim-mkfirmware: %s is larger than any device's flash\n", payloadFile.c_str());
+            std::fprintf(stderr, "lqfw: %s is larger than any device's flash\n", payloadFile.c_str());
             return 1;
         }
     } else {
@@ -160,21 +287,9 @@ int main(int argc, char **argv)
     if (corrupt && payload.empty())
         usageError("--corrupt needs a payload of at least one byte");
 
-    CRC32Generator crc;
-    header.payloadCrc = uint32_t(crc.Generate(reinterpret_cast<char *>(payload.data()), payload.size()));
-    if (corrupt)
-        payload[payload.size() / 2] ^= 0x5a;
-
-    const std::vector<uint8_t> image = lqsim::firmwareimage::encode(header, payload);
-    FILE *file = std::fopen(output.c_str(), "wb");
-    if (!file) {
-        std::fprintf(stderr, "lqsim-mkfirmware: cannot write %s: %s\n", output.c_str(), std::strerror(errno));
+    if (!writeImage(header, std::move(payload), corrupt, output))
         return 1;
-    }
-    const bool written = std::fwrite(image.data(), 1, image.size(), file) == image.size();
-    if (std::fclose(file) != 0 || !written) {
-        std::fprintf(stderr, "lqsim-mkfirmware: cannot write %s: %s\n", output.c_str(), std::strerror(errno));
-        return 1;
-    }
+    if (named)
+        std::fputs(catalogEntry(catalogName, baseName(output), header, 1).c_str(), stdout);
     return 0;
 }

@@ -26,7 +26,8 @@ enum Stream : uint64_t {
     StreamRole,
     StreamSfp,
     StreamGps,
-    StreamClock
+    StreamClock,
+    StreamPackets
 };
 
 inline uint64_t mix(uint64_t x)

@@ -3,7 +3,7 @@
 //
 // The flows of a small office network seen through a tap (clients on the Port A
 // side, servers and the Internet router on the Port B side), their packet mix,
-// and the classification of that mix by counters and capture filters.
+// and the frames that make up each flow, byte by byte.
 
 #include "trafficmodel.h"
 
@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 namespace lqsim {
@@ -27,7 +28,6 @@ constexpr uint32_t kJumboFrame = 9018;
 constexpr uint32_t kFullFrame = 1518;
 constexpr uint32_t kRuntFragment = 48;
 constexpr uint32_t kJabberFrame = 2048;
-constexpr uint32_t kFixedSliceLength = 64; // used when the device has no adjustable length
 
 // Consecutive hosts: the last address byte and, when each host has its own
 // interface, the last MAC byte count up from the first host.
@@ -269,149 +269,120 @@ View viewOf(const Flow &f, int port)
     return v;
 }
 
-bool triState(int32_t rule, bool attribute)
-{
-    if (rule == 0)
-        return !attribute;
-    if (rule == 1)
-        return attribute;
-    return true; // -1 and anything unexpected: don't care
-}
+enum class Filler { Random, Text, Zero };
 
-bool sizeMatches(const CounterV2Config &rule, uint32_t size)
+// What follows the application's first bytes: encrypted or compressed data
+// looks random, web pages are text, and the small service messages are padded.
+Filler fillerOf(const Flow &f)
 {
-    switch (rule.sizeMode) {
-    case 0:
-        return size > rule.size;
-    case 1:
-        return size < rule.size;
-    case 2:
-        return size == rule.size;
+    if (f.serverPort == 80)
+        return Filler::Text;
+    if (f.family == Family::None || (f.l4 == L4::Icmp && f.cast == Cast::Multicast))
+        return Filler::Zero;
+    switch (f.serverPort) {
+    case 53:
+    case 67:
+    case 137:
+    case 5353:
+        return Filler::Zero;
     default:
-        return true;
+        return Filler::Random;
     }
 }
 
-template <size_t N> bool allZero(const uint8_t (&bytes)[N])
-{
-    return std::all_of(std::begin(bytes), std::end(bytes), [](uint8_t b) { return b == 0; });
-}
+constexpr char kPageText[] = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>Example Domain</title>"
+                             "</head>\n<body><div><h1>Example Domain</h1><p>This domain is for use in illustrative "
+                             "examples in documents.</p></div></body></html>\n";
 
-// Records keep addresses last byte first; compare against a network-order one.
-bool reversedIpMatches(const std::array<uint8_t, 16> &ip, int length, const uint8_t *stored, const uint8_t *storedMask)
+// Bytes are a function of their offset in the frame, so a frame written in
+// part shows exactly the bytes of the whole one.
+void fill(uint8_t *out, size_t from, size_t to, Filler kind, uint64_t id, size_t textBase)
 {
-    for (int k = 0; k < length; ++k) {
-        const uint8_t m = storedMask[length - 1 - k];
-        if ((ip[size_t(k)] & m) != (stored[length - 1 - k] & m))
-            return false;
-    }
-    return true;
-}
-
-// Byte i of a reversed record field is compared when bit i of the mask is set.
-bool reversedBytesMatch(const uint8_t *host, int length, const uint8_t *stored, unsigned maskBits)
-{
-    for (int i = 0; i < length; ++i) {
-        if ((maskBits & (1u << i)) && stored[i] != host[length - 1 - i])
-            return false;
-    }
-    return true;
-}
-
-double portShare(uint16_t first, uint16_t count, uint16_t wanted)
-{
-    return (wanted >= first && uint32_t(wanted) < uint32_t(first) + count) ? 1.0 / count : 0.0;
-}
-
-void put16(std::vector<uint8_t> &b, unsigned v)
-{
-    b.push_back(uint8_t(v >> 8));
-    b.push_back(uint8_t(v));
-}
-
-// A representative frame of a flow, for the pattern filter to look into.
-std::vector<uint8_t> frameOf(const View &v, int s, int d, uint16_t sport, uint16_t dport)
-{
-    const Flow &f = *v.flow;
-    std::vector<uint8_t> b;
-    b.reserve(160);
-    const auto dmac = v.dst->macOf(d);
-    const auto smac = v.src->macOf(s);
-    b.insert(b.end(), dmac.begin(), dmac.end());
-    b.insert(b.end(), smac.begin(), smac.end());
-    const auto sip = v.src->ipOf(s);
-    const auto dip = v.dst->ipOf(d);
-    unsigned l4Length = f.l4 == L4::Tcp ? 20 : (f.l4 == L4::None ? 0 : 8);
-    const unsigned payloadLength = unsigned(v.payload->size());
-    uint8_t proto = 0;
-    switch (f.l4) {
-    case L4::Tcp:
-        proto = 6;
+    if (from >= to)
+        return;
+    switch (kind) {
+    case Filler::Zero:
+        std::memset(out + from, 0, to - from);
         break;
-    case L4::Udp:
-        proto = 17;
+    case Filler::Text:
+        for (size_t i = from; i < to; ++i)
+            out[i] = uint8_t(kPageText[(i - textBase) % (sizeof kPageText - 1)]);
         break;
-    case L4::Icmp:
-        proto = f.family == Family::V6 ? 58 : 1;
-        break;
-    case L4::Other:
-        proto = 2;
-        break;
-    case L4::None:
+    case Filler::Random: {
+        auto word = [id](size_t i) { return noise::mix(id ^ (uint64_t(i / 8) * 0xd6e8feb86659fd93ull)); };
+        size_t i = from;
+        for (; i < to && i % 8; ++i)
+            out[i] = uint8_t(word(i) >> (8 * (i % 8)));
+        for (; i + 8 <= to; i += 8) {
+            uint64_t w = word(i);
+            if constexpr (__BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__)
+                w = __builtin_bswap64(w);
+            std::memcpy(out + i, &w, 8);
+        }
+        for (; i < to; ++i)
+            out[i] = uint8_t(word(i) >> (8 * (i % 8)));
         break;
     }
-    if (f.family == Family::V4) {
-        put16(b, 0x0800);
-        const unsigned total = 20 + l4Length + payloadLength;
-        b.insert(b.end(), {0x45, 0x00});
-        put16(b, total);
-        b.insert(b.end(), {0x1c, 0x46, 0x40, 0x00, 0x40, proto, 0x00, 0x00});
-        b.insert(b.end(), sip.begin(), sip.begin() + 4);
-        b.insert(b.end(), dip.begin(), dip.begin() + 4);
-    } else if (f.family == Family::V6) {
-        put16(b, 0x86dd);
-        b.insert(b.end(), {0x60, 0x00, 0x00, 0x00});
-        put16(b, l4Length + payloadLength);
-        b.insert(b.end(), {proto, 0x40});
-        b.insert(b.end(), sip.begin(), sip.end());
-        b.insert(b.end(), dip.begin(), dip.end());
-    } else if (f.cast == Cast::Broadcast) {
-        // ARP request: who has the gateway
-        put16(b, 0x0806);
-        b.insert(b.end(), {0x00, 0x01, 0x08, 0x00, 0x06, 0x04, 0x00, 0x01});
-        b.insert(b.end(), smac.begin(), smac.end());
-        b.insert(b.end(), {10, 20, 1, uint8_t(10 + s)});
-        b.insert(b.end(), {0, 0, 0, 0, 0, 0, 192, 168, 50, 1});
-    } else {
-        put16(b, 0x88cc);
-        b.insert(b.end(), {0x02, 0x07, 0x04});
-        b.insert(b.end(), smac.begin(), smac.end());
-        b.insert(b.end(), {0x04, 0x04, 0x05, 'p', 'o', 'r', 't', '7'});
     }
-    switch (f.l4) {
-    case L4::Tcp:
-        put16(b, sport);
-        put16(b, dport);
-        b.insert(b.end(), {0x6b, 0x3c, 0x11, 0x02, 0x00, 0x00, 0x9a, 0x41, 0x50, 0x18, 0x01, 0xf6, 0x00, 0x00, 0x00, 0x00});
-        break;
-    case L4::Udp:
-        put16(b, sport);
-        put16(b, dport);
-        put16(b, 8 + payloadLength);
-        put16(b, 0);
-        break;
-    case L4::Icmp:
-        b.insert(b.end(), {uint8_t(f.family == Family::V6 ? 128 : 8), 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x2a});
-        break;
-    case L4::Other:
-        b.insert(b.end(), {0x16, 0x00, 0x00, 0x00, 224, 0, 0, 251});
-        break;
-    case L4::None:
-        break;
-    }
-    b.insert(b.end(), v.payload->begin(), v.payload->end());
-    return b;
 }
+
+// The Internet checksum's one's complement sum of a block, in network byte
+// order. The sum does not care about byte order, so it adds native words
+// eight bytes at a time and swaps the result.
+uint32_t sum16(const uint8_t *p, size_t n, uint32_t acc)
+{
+    uint64_t native = 0;
+    for (; n >= 8; p += 8, n -= 8) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        native += (w & 0xffffffffu) + (w >> 32);
+    }
+    for (; n >= 2; p += 2, n -= 2) {
+        uint16_t w;
+        std::memcpy(&w, p, 2);
+        native += w;
+    }
+    uint32_t tail = n ? uint32_t(p[0]) << 8 : 0;
+    while (native >> 16)
+        native = (native & 0xffff) + (native >> 16);
+    const auto folded = uint32_t(native);
+    if constexpr (__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__)
+        tail += ((folded & 0xff) << 8) | (folded >> 8);
+    else
+        tail += folded;
+    return acc + tail;
+}
+
+uint16_t fold(uint32_t acc)
+{
+    while (acc >> 16)
+        acc = (acc & 0xffff) + (acc >> 16);
+    return uint16_t(~acc);
+}
+
+// Four tables, so the CRC takes four bytes a step.
+constexpr std::array<std::array<uint32_t, 256>, 4> makeCrcTables()
+{
+    std::array<std::array<uint32_t, 256>, 4> t{};
+    for (uint32_t i = 0; i < 256; ++i) {
+        uint32_t c = i;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
+        t[0][i] = c;
+    }
+    for (uint32_t i = 0; i < 256; ++i) {
+        for (size_t k = 1; k < 4; ++k)
+            t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xff];
+    }
+    return t;
+}
+constexpr auto kCrcTables = makeCrcTables();
+
+struct WeightedCell {
+    uint16_t flow;
+    uint32_t size;
+    double share;
+};
 
 } // namespace
 
@@ -447,7 +418,7 @@ TrafficMix::TrafficMix(const TrafficProfile &profile, int port)
         return out;
     };
 
-    std::vector<Cell> steady;
+    std::vector<WeightedCell> steady;
     for (size_t i = 0; i < table.size(); ++i) {
         const View v = viewOf(table[i], port);
         if (v.weight <= 0 || groupWeight[v.flow->group] <= 0)
@@ -459,277 +430,316 @@ TrafficMix::TrafficMix(const TrafficProfile &profile, int port)
             total += sw.weight;
         for (const SizeWeight &sw : sizes) {
             if (sw.weight > 0 && flowShare > 0)
-                steady.push_back({int(i), sw.size, flowShare * sw.weight / total});
+                steady.push_back({uint16_t(i), sw.size, flowShare * sw.weight / total});
         }
     }
 
     // Bursts are bulk data: LAN file transfers and Internet downloads.
-    std::vector<Cell> burst;
+    std::vector<WeightedCell> burst;
     for (size_t i = 0; i < table.size(); ++i) {
         const Flow &f = table[i];
         if (f.bulk == LanBulk) {
-            burst.push_back({int(i), kFullFrame, 0.5 * (1.0 - profile.jumbo)});
+            burst.push_back({uint16_t(i), kFullFrame, 0.5 * (1.0 - profile.jumbo)});
             if (profile.jumbo > 0)
-                burst.push_back({int(i), kJumboFrame, 0.5 * profile.jumbo});
+                burst.push_back({uint16_t(i), kJumboFrame, 0.5 * profile.jumbo});
         } else if (f.bulk == InternetBulk) {
             const double familyShare = f.family == Family::V6 ? v6share : 1.0 - v6share;
             if (familyShare > 0)
-                burst.push_back({int(i), kFullFrame, 0.5 * familyShare});
+                burst.push_back({uint16_t(i), kFullFrame, 0.5 * familyShare});
         }
     }
 
-    addPool(steady, BinBaseUnder, BinBaseMid, BinBaseOver);
-    addPool(burst, -1, BinBurstMid, BinBurstOver);
-
-    auto wire = [](const std::vector<Cell> &pool) {
-        double total = 0, weight = 0;
-        for (const Cell &c : pool) {
-            total += c.share * (c.size + 20.0);
-            weight += c.share;
+    auto install = [this](Pool pool, const std::vector<WeightedCell> &cells) {
+        double total = 0, wire = 0;
+        for (const WeightedCell &c : cells) {
+            total += c.share;
+            wire += c.share * (c.size + 20.0);
         }
-        return weight > 0 ? total / weight : 84.0;
+        if (total <= 0)
+            return;
+        double running = 0;
+        for (const WeightedCell &c : cells) {
+            if (c.share <= 0)
+                continue;
+            running += c.share / total;
+            m_cells[size_t(pool)].push_back({c.flow, c.size});
+            m_cumulative[size_t(pool)].push_back(running);
+        }
+        m_cumulative[size_t(pool)].back() = 1.0;
+        m_meanWire[size_t(pool)] = wire / total;
     };
-    m_steadyWire = wire(steady);
-    m_burstWire = wire(burst);
-
-    // Errors hit whatever happens to be on the line; a collision leaves a
-    // fragment, a jabber an overlong frame.
-    double total = 0;
-    for (const Cell &c : steady)
-        total += c.share;
-    for (const Cell &c : steady) {
-        m_cells[BinCollision].push_back({c.flow, kRuntFragment, c.share / total});
-        m_cells[BinJabber].push_back({c.flow, kJabberFrame, c.share / total});
-    }
-    m_cells[BinCrc] = m_cells[BinBaseMid];
-    m_meanSize[BinCollision] = kRuntFragment;
-    m_meanSize[BinJabber] = kJabberFrame;
-    m_meanSize[BinCrc] = m_meanSize[BinBaseMid];
+    install(Pool::Steady, steady);
+    install(Pool::Burst, burst);
 }
 
-void TrafficMix::addPool(const std::vector<Cell> &pool, int underBin, int midBin, int overBin)
+PacketDraw TrafficMix::draw(Pool pool, uint64_t key, uint64_t index) const
 {
-    double total = 0;
-    for (const Cell &c : pool)
-        total += c.share;
-    if (total <= 0)
-        return;
-    for (const Cell &c : pool) {
-        int bin = c.size < 64 ? underBin : (c.size <= 1522 ? midBin : overBin);
-        if (bin < 0)
-            bin = midBin;
-        m_cells[size_t(bin)].push_back({c.flow, c.size, c.share / total});
-    }
-    for (int bin : {underBin, midBin, overBin}) {
-        if (bin < 0)
-            continue;
-        auto &cells = m_cells[size_t(bin)];
-        double share = 0, bytes = 0;
-        for (const Cell &c : cells) {
-            share += c.share;
-            bytes += c.share * c.size;
-        }
-        m_poolShare[size_t(bin)] = share;
-        if (share > 0) {
-            for (Cell &c : cells)
-                c.share /= share;
-            m_meanSize[size_t(bin)] = bytes / share;
-        }
-        // What the capture path drops has the same make-up as what it keeps.
-        m_cells[size_t(bin + BinBaseUnderDropped)] = cells;
-        m_meanSize[size_t(bin + BinBaseUnderDropped)] = m_meanSize[size_t(bin)];
-    }
+    PacketDraw d;
+    const auto &cells = m_cells[size_t(pool)];
+    if (cells.empty())
+        return d;
+    // A Weyl sequence: successive indices step by the golden ratio around the
+    // unit interval, which no run of draws visits unevenly.
+    const uint64_t weyl = key + index * 0x9e3779b97f4a7c15ull;
+    const double u = double(weyl >> 11) * (1.0 / 9007199254740992.0);
+    const auto &cumulative = m_cumulative[size_t(pool)];
+    const size_t c = std::min(cells.size() - 1,
+                              size_t(std::upper_bound(cumulative.begin(), cumulative.end(), u) - cumulative.begin()));
+    const Cell &cell = cells[c];
+    const View v = viewOf(flows()[cell.flow], m_port);
+    const uint64_t h = noise::mix(noise::mix(key ^ 0x5bd1e9955bd1e995ull) + index);
+    d.id = h;
+    d.length = d.intended = cell.size;
+    d.flow = cell.flow;
+    d.srcHost = uint16_t((h & 0xffff) % v.src->hosts);
+    d.dstHost = uint16_t(((h >> 16) & 0xffff) % v.dst->hosts);
+    d.srcPort = uint16_t(v.srcPort + ((h >> 32) & 0xffff) % v.srcPorts);
+    d.dstPort = uint16_t(v.dstPort + ((h >> 48) & 0xffff) % v.dstPorts);
+    return d;
 }
 
-double TrafficMix::flowAddressFraction(int flow, const CounterV2Config &rule) const
+PacketDraw TrafficMix::damaged(PacketDraw packet, Damage how)
 {
-    if (allZero(rule.mask))
-        return 1.0;
-    const View v = viewOf(flows()[size_t(flow)], m_port);
-    const Family family = rule.ipv6 == 1 ? Family::V6 : Family::V4;
-    if (v.flow->family != family)
-        return 0.0;
-    auto share = [&](const HostRange &r) {
-        int hits = 0;
-        for (int h = 0; h < r.hosts; ++h)
-            hits += reversedIpMatches(r.ipOf(h), r.ipLength(), rule.address, rule.mask) ? 1 : 0;
-        return double(hits) / r.hosts;
+    packet.intended = std::clamp<uint32_t>(packet.intended, 64, kFullFrame);
+    packet.damage = how;
+    switch (how) {
+    case Damage::None:
+    case Damage::BadFcs:
+        packet.length = packet.intended;
+        break;
+    case Damage::Runt:
+        packet.length = kRuntFragment;
+        break;
+    case Damage::Jabber:
+        packet.length = kJabberFrame;
+        break;
+    }
+    return packet;
+}
+
+size_t TrafficMix::writeFrame(const PacketDraw &d, uint8_t *out, bool headersOnly) const
+{
+    const Flow &f = flows()[d.flow];
+    const View v = viewOf(f, m_port);
+    const size_t onLine = d.length - 4;
+    const size_t body = d.intended - 4;
+    size_t n = 0;
+    auto u8 = [&](unsigned x) { out[n++] = uint8_t(x); };
+    auto u16 = [&](unsigned x) {
+        u8(x >> 8);
+        u8(x);
     };
-    // The rule names one address; a packet matches when either end has it.
-    const double fs = share(*v.src);
-    const double fd = share(*v.dst);
-    return 1.0 - (1.0 - fs) * (1.0 - fd);
-}
+    auto u32 = [&](uint32_t x) {
+        u16(x >> 16);
+        u16(x & 0xffff);
+    };
+    auto put = [&](const uint8_t *p, size_t length) {
+        std::memcpy(out + n, p, length);
+        n += length;
+    };
 
-double TrafficMix::counterFraction(const CounterV2Config &rule, int bin, bool bytes) const
-{
-    const auto &cells = m_cells[size_t(bin)];
-    if (cells.empty() || !triState(rule.crcValid, binIsValid(bin)) || !triState(rule.dropped, binIsDropped(bin)))
-        return 0.0;
-    const auto &table = flows();
-    std::vector<double> addressShare(table.size(), -1.0);
-    double num = 0, den = 0;
-    for (const Cell &c : cells) {
-        const double w = c.share * (bytes ? double(c.size) : 1.0);
-        den += w;
-        const Flow &f = table[size_t(c.flow)];
-        if (!triState(rule.ipv4, f.family == Family::V4) || !triState(rule.ipv6, f.family == Family::V6)
-            || !triState(rule.broadcast, f.cast == Cast::Broadcast) || !triState(rule.multicast, f.cast == Cast::Multicast)
-            || !triState(rule.unicast, f.cast == Cast::Unicast) || !triState(rule.icmp, f.l4 == L4::Icmp)
-            || !triState(rule.udp, f.l4 == L4::Udp) || !triState(rule.tcp, f.l4 == L4::Tcp) || !sizeMatches(rule, c.size))
-            continue;
-        double &a = addressShare[size_t(c.flow)];
-        if (a < 0)
-            a = flowAddressFraction(c.flow, rule);
-        num += w * a;
-    }
-    return den > 0 ? std::min(1.0, num / den) : 0.0;
-}
+    const auto dmac = v.dst->macOf(d.dstHost);
+    const auto smac = v.src->macOf(d.srcHost);
+    const auto sip = v.src->ipOf(d.srcHost);
+    const auto dip = v.dst->ipOf(d.dstHost);
+    put(dmac.data(), 6);
+    put(smac.data(), 6);
 
-double TrafficMix::flowFilterFraction(int flow, const PacketFilter &filter) const
-{
-    const View v = viewOf(flows()[size_t(flow)], m_port);
-    const Flow &f = *v.flow;
-    const uint32_t fields = filter.fields;
-    const bool macEither = filter.modes & LQ_FILTER_MODE_MAC;
-    const bool ipEither = filter.modes & LQ_FILTER_MODE_IP;
-    const bool portEither = filter.modes & LQ_FILTER_MODE_PORT;
-    const bool useDstMac = (fields & LQ_FILTER_DST_MAC) && !macEither;
-    const bool useSrcMac = fields & LQ_FILTER_SRC_MAC;
-    const bool useDstIp = (fields & LQ_FILTER_DST_IP) && !ipEither;
-    const bool useSrcIp = fields & LQ_FILTER_SRC_IP;
-    const bool useDstPort = (fields & LQ_FILTER_DST_PORT) && !portEither;
-    const bool useSrcPort = fields & LQ_FILTER_SRC_PORT;
-
-    if (useDstIp || useSrcIp) {
-        const Family wanted = (fields & LQ_FILTER_IPV6) ? Family::V6 : Family::V4;
-        if (f.family != wanted)
-            return 0.0;
-    }
-    double portFraction = 1.0;
-    if (useDstPort || useSrcPort) {
-        if (f.l4 != L4::Tcp && f.l4 != L4::Udp)
-            return 0.0;
-        const bool dstCompared = filter.port_mask & 0x3;
-        const bool srcCompared = filter.port_mask & 0xc;
-        if (portEither) {
-            if (srcCompared) {
-                const double fs = portShare(v.srcPort, v.srcPorts, filter.src_port);
-                const double fd = portShare(v.dstPort, v.dstPorts, filter.src_port);
-                portFraction = 1.0 - (1.0 - fs) * (1.0 - fd);
-            }
+    const bool v6 = f.family == Family::V6;
+    const size_t ipStart = 14;
+    size_t l4Start = 14;
+    size_t ipEnd = 14;
+    uint8_t protocol = 0;
+    size_t checksumAt = 0; // offset of the transport checksum, 0 for none
+    bool pseudoHeader = false;
+    if (f.family == Family::None && f.cast == Cast::Broadcast) {
+        // ARP: who has the gateway?
+        u16(0x0806);
+        u16(1);
+        u16(0x0800);
+        u8(6);
+        u8(4);
+        u16(1);
+        put(smac.data(), 6);
+        const uint8_t spa[4] = {10, 20, 1, uint8_t(10 + d.srcHost)};
+        put(spa, 4);
+        const uint8_t target[10] = {0, 0, 0, 0, 0, 0, 192, 168, 50, 1};
+        put(target, 10);
+        ipEnd = n;
+    } else if (f.family == Family::None) {
+        // LLDP: chassis, port, time to live, system name, end.
+        u16(0x88cc);
+        u16(0x0207);
+        u8(4);
+        put(smac.data(), 6);
+        u16(0x0406);
+        u8(5);
+        put(reinterpret_cast<const uint8_t *>("port7"), 5);
+        u16(0x0602);
+        u16(120);
+        u16(0x0a0b);
+        put(reinterpret_cast<const uint8_t *>("sw-office-1"), 11);
+        u16(0);
+        ipEnd = n;
+    } else {
+        const size_t ipHeader = v6 ? 40 : 20;
+        const size_t room = body - 14;
+        size_t l4Length = 0;
+        switch (f.l4) {
+        case L4::Tcp: {
+            // Minimum-size frames carry bare acknowledgements and padding.
+            const size_t segment = room > ipHeader + 20 && body > 60 ? room - ipHeader - 20 : 0;
+            l4Length = 20 + segment;
+            protocol = 6;
+            break;
+        }
+        case L4::Udp:
+            l4Length = room > ipHeader + 8 ? room - ipHeader : 8;
+            protocol = 17;
+            break;
+        case L4::Icmp:
+            l4Length = room > ipHeader + 8 ? room - ipHeader : 8;
+            protocol = v6 ? 58 : 1;
+            break;
+        case L4::Other:
+            l4Length = 16; // IGMPv3 membership report with one group record
+            protocol = 2;
+            break;
+        case L4::None:
+            break;
+        }
+        const bool linkLocalGroup = v6 ? (dip[0] == 0xff && (dip[1] & 0x0f) == 2) : (dip[0] == 224 && dip[1] == 0 && dip[2] == 0);
+        const unsigned ttl = protocol == 2 ? 1 : (linkLocalGroup ? 255 : 64);
+        if (v6) {
+            u16(0x86dd);
+            u32(0x60000000u | uint32_t(d.id & 0xfffff));
+            u16(unsigned(l4Length));
+            u8(protocol);
+            u8(ttl);
+            put(sip.data(), 16);
+            put(dip.data(), 16);
         } else {
-            if (useDstPort && dstCompared)
-                portFraction *= portShare(v.dstPort, v.dstPorts, filter.dst_port);
-            if (useSrcPort && srcCompared)
-                portFraction *= portShare(v.srcPort, v.srcPorts, filter.src_port);
+            u16(0x0800);
+            u8(0x45);
+            u8(f.serverPort == 16384 ? 0xb8 : 0x00); // voice rides expedited forwarding
+            u16(unsigned(20 + l4Length));
+            u16(unsigned(d.id >> 16) & 0xffff);
+            u16(0x4000);
+            u8(ttl);
+            u8(protocol);
+            u16(0);
+            put(sip.data(), 4);
+            put(dip.data(), 4);
+            const uint16_t c = fold(sum16(out + ipStart, 20, 0));
+            out[ipStart + 10] = uint8_t(c >> 8);
+            out[ipStart + 11] = uint8_t(c);
         }
-    }
-    if (portFraction <= 0)
-        return 0.0;
-
-    const unsigned dstMacMask = filter.mac_mask & 0x3f;
-    const unsigned srcMacMask = (filter.mac_mask >> 6) & 0x3f;
-    const int ipLength = (fields & LQ_FILTER_IPV6) ? 16 : 4;
-    auto ipOk = [&](const HostRange &r, int h, const uint8_t *stored, unsigned mask) {
-        if (r.family == Family::None)
-            return false;
-        const auto ip = r.ipOf(h);
-        return reversedBytesMatch(ip.data(), ipLength, stored, mask);
-    };
-    auto macOk = [&](const HostRange &r, int h, const uint8_t *stored, unsigned mask) {
-        const auto mac = r.macOf(h);
-        return reversedBytesMatch(mac.data(), 6, stored, mask);
-    };
-    int hits = 0;
-    for (int s = 0; s < v.src->hosts; ++s) {
-        for (int d = 0; d < v.dst->hosts; ++d) {
-            bool ok = true;
-            if (macEither && useSrcMac)
-                ok = macOk(*v.src, s, filter.src_mac, srcMacMask) || macOk(*v.dst, d, filter.src_mac, srcMacMask);
-            else
-                ok = (!useDstMac || macOk(*v.dst, d, filter.dst_mac, dstMacMask))
-                    && (!useSrcMac || macOk(*v.src, s, filter.src_mac, srcMacMask));
-            if (ok && ipEither && useSrcIp)
-                ok = ipOk(*v.src, s, filter.src_ip, filter.src_ip_mask) || ipOk(*v.dst, d, filter.src_ip, filter.src_ip_mask);
-            else if (ok)
-                ok = (!useDstIp || ipOk(*v.dst, d, filter.dst_ip, filter.dst_ip_mask))
-                    && (!useSrcIp || ipOk(*v.src, s, filter.src_ip, filter.src_ip_mask));
-            hits += ok ? 1 : 0;
-        }
-    }
-    return portFraction * double(hits) / (double(v.src->hosts) * v.dst->hosts);
-}
-
-double TrafficMix::flowDpiFraction(int flow, const DpiFilter &dpi) const
-{
-    const unsigned mask = dpi.pattern_mask & 0xffff;
-    if (mask == 0)
-        return 1.0;
-    int first = 0;
-    while (!(mask & (1u << first)))
-        ++first;
-    int last = 15;
-    while (!(mask & (1u << last)))
-        --last;
-    const View v = viewOf(flows()[size_t(flow)], m_port);
-    // A sample of conversations stands for the whole flow; the pattern may
-    // name an address or a port that only some of them carry.
-    const int srcSamples = std::min<int>(8, v.src->hosts);
-    const int dstSamples = std::min<int>(4, v.dst->hosts);
-    int hits = 0;
-    for (int i = 0; i < srcSamples; ++i) {
-        for (int j = 0; j < dstSamples; ++j) {
-            const int s = i * v.src->hosts / srcSamples;
-            const int d = j * v.dst->hosts / dstSamples;
-            const uint16_t sport = uint16_t(v.srcPort + (uint32_t(i * 7919 + j * 104729) % v.srcPorts));
-            const uint16_t dport = uint16_t(v.dstPort + (uint32_t(j * 7919 + i * 104729) % v.dstPorts));
-            const auto frame = frameOf(v, s, d, sport, dport);
-            const int span = last - first + 1;
-            bool found = false;
-            for (int o = 0; !found && o + span <= int(frame.size()); ++o) {
-                found = true;
-                for (int k = first; k <= last && found; ++k) {
-                    if ((mask & (1u << k)) && frame[size_t(o + k - first)] != dpi.pattern[k])
-                        found = false;
-                }
+        l4Start = n;
+        ipEnd = l4Start + l4Length;
+        const bool request = m_port == 0 || f.oneWay;
+        switch (f.l4) {
+        case L4::Tcp:
+            u16(d.srcPort);
+            u16(d.dstPort);
+            u32(uint32_t(d.id));
+            u32(uint32_t(d.id >> 32));
+            u8(0x50);
+            u8(l4Length > 20 ? 0x18 : 0x10);
+            u16(request ? 0xfaf0 : 0x01f6);
+            u32(0);
+            checksumAt = l4Start + 16;
+            pseudoHeader = true;
+            break;
+        case L4::Udp:
+            u16(d.srcPort);
+            u16(d.dstPort);
+            u16(unsigned(l4Length));
+            u16(0);
+            checksumAt = l4Start + 6;
+            pseudoHeader = true;
+            break;
+        case L4::Icmp:
+            if (f.cast == Cast::Multicast) {
+                // Unsolicited neighbour advertisement to all nodes.
+                u8(136);
+                u8(0);
+                u16(0);
+                u32(0x20000000u);
+                if (l4Length >= 24)
+                    put(sip.data(), 16);
+            } else {
+                u8(v6 ? (request ? 128 : 129) : (request ? 8 : 0));
+                u8(0);
+                u16(0);
+                u16(1);
+                u16(unsigned(d.id & 0xffff));
             }
-            hits += found ? 1 : 0;
+            checksumAt = l4Start + 2;
+            pseudoHeader = v6;
+            break;
+        case L4::Other: {
+            u8(0x22);
+            u8(0);
+            u16(0);
+            u16(0);
+            u16(1);
+            u8(4);
+            u8(0);
+            u16(0);
+            const uint8_t group[4] = {239, 1, 1, 1};
+            put(group, 4);
+            checksumAt = l4Start + 2;
+            break;
+        }
+        case L4::None:
+            break;
         }
     }
-    return double(hits) / (srcSamples * dstSamples);
+
+    // Payload (the application's first bytes, then filler), padding up to the
+    // intended size, and whatever a jabbering sender appends beyond it.
+    const size_t end = headersOnly ? std::min(onLine, kHeaderBytes) : std::max(onLine, body);
+    const size_t payloadEnd = std::min(ipEnd, end);
+    const size_t prefixEnd = std::min(payloadEnd, n + std::min(v.payload->size(), ipEnd > n ? ipEnd - n : 0));
+    if (prefixEnd > n)
+        std::memcpy(out + n, v.payload->data(), prefixEnd - n);
+    fill(out, std::max(n, prefixEnd), payloadEnd, fillerOf(f), d.id, n);
+    fill(out, std::max(n, ipEnd), std::min(body, end), Filler::Zero, 0, 0);
+    fill(out, std::max(n, body), end, Filler::Random, ~d.id, 0);
+
+    if (!headersOnly && checksumAt) {
+        const size_t l4Length = ipEnd - l4Start;
+        uint32_t acc = 0;
+        if (pseudoHeader) {
+            acc = v6 ? sum16(out + ipStart + 8, 32, 0) : sum16(out + ipStart + 12, 8, 0);
+            acc += uint32_t(protocol) + uint32_t(l4Length & 0xffff) + uint32_t(l4Length >> 16);
+        }
+        uint16_t c = fold(sum16(out + l4Start, l4Length, acc));
+        if (protocol == 17 && c == 0)
+            c = 0xffff;
+        out[checksumAt] = uint8_t(c >> 8);
+        out[checksumAt + 1] = uint8_t(c);
+    }
+    return headersOnly ? std::min(onLine, kHeaderBytes) : onLine;
 }
 
-CaptureFactors TrafficMix::captureFactors(const CaptureSettings &capture) const
+uint32_t TrafficMix::fcs(const PacketDraw &packet, const uint8_t *frame, size_t length)
 {
-    const auto &table = flows();
-    std::vector<double> pass(table.size(), 1.0);
-    for (size_t i = 0; i < table.size(); ++i) {
-        if (capture.filter.enabled)
-            pass[i] *= flowFilterFraction(int(i), capture.filter);
-        if (capture.dpi.enabled && pass[i] > 0)
-            pass[i] *= flowDpiFraction(int(i), capture.dpi);
+    const uint32_t crc = ethernetCrc32(frame, length);
+    return packet.damage == Damage::None ? crc : crc ^ (uint32_t(packet.id >> 32) | 1u);
+}
+
+uint32_t ethernetCrc32(const uint8_t *data, size_t length)
+{
+    uint32_t c = 0xffffffffu;
+    size_t i = 0;
+    for (; i + 4 <= length; i += 4) {
+        c ^= uint32_t(data[i]) | uint32_t(data[i + 1]) << 8 | uint32_t(data[i + 2]) << 16 | uint32_t(data[i + 3]) << 24;
+        c = kCrcTables[3][c & 0xff] ^ kCrcTables[2][(c >> 8) & 0xff] ^ kCrcTables[1][(c >> 16) & 0xff] ^ kCrcTables[0][c >> 24];
     }
-    const uint32_t slice = capture.slicing ? (capture.slicingLength ? capture.slicingLength : kFixedSliceLength) : 0;
-    CaptureFactors out;
-    for (int bin = 0; bin < BinCount; ++bin) {
-        // The capture path never sees what it dropped, and sees bad frames
-        // only when it is told to forward them.
-        if (binIsDropped(bin) || (!binIsValid(bin) && !capture.transmitCrcErrors))
-            continue;
-        double packets = 0, bytes = 0;
-        for (const Cell &c : m_cells[size_t(bin)]) {
-            const double p = c.share * pass[size_t(c.flow)];
-            double length = capture.keepCrc ? c.size : std::max<double>(0.0, c.size - 4.0);
-            if (slice)
-                length = std::min<double>(length, slice);
-            packets += p;
-            bytes += p * length;
-        }
-        out.packetFraction[size_t(bin)] = std::min(1.0, packets);
-        out.bytesPerPacket[size_t(bin)] = packets > 0 ? bytes / packets : 0.0;
-    }
-    return out;
+    for (; i < length; ++i)
+        c = kCrcTables[0][(c ^ data[i]) & 0xff] ^ (c >> 8);
+    return c ^ 0xffffffffu;
 }
 
 LoadSample loadAt(const TrafficProfile &profile, uint64_t seed, int port, double tSeconds)

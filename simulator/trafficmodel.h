@@ -2,16 +2,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
 // What the simulated wire carries: the mix of flows seen on one port (families,
-// routing, protocols, sizes, addresses) and how the load on the line varies.
-// The device integrates packet totals per "bin" (a fixed sub-mix); everything
-// that classifies packets (configurable counters, header filter, pattern
-// filter, slicing) is turned into a per-bin fraction once, when it is set.
+// routing, protocols, sizes, addresses), how the load on the line varies, and
+// the packets themselves. A packet is drawn from a port's mix by its index in a
+// stream and built into real frame bytes on demand, so the same seed and index
+// always give the same bytes.
 
 #pragma once
 
-#include "lumenquillapi.h"
-
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -31,43 +30,29 @@ struct TrafficProfile {
     double jabbers = 5e-8;      // oversized bad frames per packet
     double dropThreshold = 0.92; // line occupancy above which the capture path drops
     double softwareDrops = 5e-7; // host-side drops per captured packet
+    double samples = 200;       // packets drawn per simulated second to stand for the line's
 };
 
-// Packet bins. Valid traffic comes from a steady pool and a burst pool; each is
-// split by size class and by whether the capture path dropped it.
-enum Bin : int {
-    BinBaseUnder,
-    BinBaseMid,
-    BinBaseOver,
-    BinBurstMid,
-    BinBurstOver,
-    BinBaseUnderDropped,
-    BinBaseMidDropped,
-    BinBaseOverDropped,
-    BinBurstMidDropped,
-    BinBurstOverDropped,
-    BinCollision,
-    BinCrc,
-    BinJabber,
-    BinCount
-};
+// Steady traffic is the office's everyday mix; bursts are bulk transfers.
+enum class Pool : uint8_t { Steady, Burst };
+enum class Damage : uint8_t { None, BadFcs, Runt, Jabber };
 
-constexpr bool binIsValid(int bin) { return bin < BinCollision; }
-constexpr bool binIsDropped(int bin) { return bin >= BinBaseUnderDropped && bin <= BinBurstOverDropped; }
+constexpr size_t kMaxFrameBytes = 9018; // a jumbo frame, FCS included
+constexpr size_t kHeaderBytes = 128;    // what writeFrame gives with headersOnly, at most
 
-// Settings of the capture path that decide what reaches the host.
-struct CaptureSettings {
-    PacketFilter filter{};
-    DpiFilter dpi{};
-    bool keepCrc = false;
-    bool transmitCrcErrors = false;
-    bool slicing = false;
-    uint32_t slicingLength = 0;
-};
+// Everything a packet's bytes are made from.
+struct PacketDraw {
+    uint64_t id = 0;        // seeds the bytes that differ from packet to packet
+    uint32_t length = 0;    // on the line, FCS included
+    uint32_t intended = 0;  // the frame the sender meant; differs from length for runts and jabbers
+    uint16_t flow = 0;
+    Damage damage = Damage::None;
+    uint16_t srcHost = 0;
+    uint16_t dstHost = 0;
+    uint16_t srcPort = 0;
+    uint16_t dstPort = 0;
 
-struct CaptureFactors {
-    std::array<double, BinCount> packetFraction{}; // share of the bin's packets captured
-    std::array<double, BinCount> bytesPerPacket{}; // captured bytes per captured packet
+    uint32_t wireBytes() const { return length + 20; } // preamble and inter-frame gap included
 };
 
 // The packet mix of one port under one profile.
@@ -75,38 +60,43 @@ class TrafficMix {
 public:
     TrafficMix(const TrafficProfile &profile, int port);
 
-    // Share of its pool's packets that a kept bin holds: the steady bins
-    // split the steady pool, the burst bins the burst pool.
-    double poolShare(int bin) const { return m_poolShare[size_t(bin)]; }
-    double meanSize(int bin) const { return m_meanSize[size_t(bin)]; }
-    // Mean bytes on the line per packet, preamble and gap included.
-    double steadyWireSize() const { return m_steadyWire; }
-    double burstWireSize() const { return m_burstWire; }
+    bool hasTraffic(Pool pool) const { return !m_cells[size_t(pool)].empty(); }
+    // Mean line bytes per packet, preamble and gap included.
+    double meanWire(Pool pool) const { return m_meanWire[size_t(pool)]; }
 
-    // Fraction of a bin's packets (or bytes) that a configurable counter rule
-    // selects, ports aside.
-    double counterFraction(const CounterV2Config &rule, int bin, bool bytes) const;
-    CaptureFactors captureFactors(const CaptureSettings &capture) const;
+    // Packet `index` of the stream `key`. Consecutive indices walk the mix
+    // evenly (a low-discrepancy sequence over its cells), so any run of draws
+    // holds each kind of packet in close to its share; hosts and ports within
+    // a flow are picked at random.
+    PacketDraw draw(Pool pool, uint64_t key, uint64_t index) const;
+    // The same packet spoilt on the line: a bad FCS, a collision fragment or a
+    // jabber. The frame underneath is cut to an ordinary size first.
+    static PacketDraw damaged(PacketDraw packet, Damage how);
+
+    // Writes the frame's bytes without the FCS and answers how many there are.
+    // Whole (out holds kMaxFrameBytes), with correct IP, TCP, UDP and ICMP
+    // checksums; or, with headersOnly, at most the first kHeaderBytes (out
+    // holds kHeaderBytes) with the transport checksums left 0, which is all the
+    // header matchers read.
+    size_t writeFrame(const PacketDraw &packet, uint8_t *out, bool headersOnly) const;
+    // The FCS the frame carries on the line: right for intact frames, wrong
+    // for damaged ones. Sent least significant byte first.
+    static uint32_t fcs(const PacketDraw &packet, const uint8_t *frame, size_t length);
 
 private:
     struct Cell {
-        int flow = 0;
+        uint16_t flow = 0;
         uint32_t size = 0;
-        double share = 0; // of the bin's packets
     };
 
-    void addPool(const std::vector<Cell> &pool, int underBin, int midBin, int overBin);
-    double flowAddressFraction(int flow, const CounterV2Config &rule) const;
-    double flowFilterFraction(int flow, const PacketFilter &filter) const;
-    double flowDpiFraction(int flow, const DpiFilter &dpi) const;
-
     int m_port = 0;
-    std::array<std::vector<Cell>, BinCount> m_cells;
-    std::array<double, BinCount> m_poolShare{};
-    std::array<double, BinCount> m_meanSize{};
-    double m_steadyWire = 84;
-    double m_burstWire = 1538;
+    std::array<std::vector<Cell>, 2> m_cells;
+    std::array<std::vector<double>, 2> m_cumulative; // running share, ending at 1
+    std::array<double, 2> m_meanWire{84, 1538};
 };
+
+// IEEE 802.3 CRC-32 as the FCS uses it.
+uint32_t ethernetCrc32(const uint8_t *data, size_t length);
 
 struct LoadSample {
     double steady = 0; // wire occupancy, 0..1

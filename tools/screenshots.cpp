@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -51,6 +52,15 @@ int main(int argc, char **argv)
     const QDir out(QString::fromLocal8Bit(argv[1]));
     QDir().mkpath(out.absolutePath());
     const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 130;
+
+    // Questions such as the firmware offer are declined: the pictures show
+    // the window as it monitors.
+    QTimer decline;
+    QObject::connect(&decline, &QTimer::timeout, [] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+            box->reject();
+    });
+    decline.start(50);
 
     lqsim_use_manual_clock(0);
     MainWindow window;
