@@ -58,7 +58,6 @@ MainWindow::MainWindow(QWidget *parent)
     m_portsPanel = m_ui->networkPortsPanel;
     m_chartsPanel->setClock(&m_clock);
     m_ui->countersV2Panel->setClock(&m_clock);
-    m_ui->countersV2Panel->setSettings(m_settings);
     m_timingPanel = m_ui->timingPanel;
     m_timingPanel->setClock([this] { return m_clock.now().toSecsSinceEpoch(); });
     m_vistagroveMonitor = new VistagroveMonitor(this);
@@ -180,6 +179,7 @@ MainWindow::MainWindow(QWidget *parent)
     m_ui->analysisPanel->setSettings(m_settings);
     m_ui->analysisPanel->loadSettings();
     m_ui->capturePanel->setSettings(m_settings);
+    m_ui->countersV2Panel->setSettings(m_settings);
 
     for (int i = 0; i < m_ui->tabWidget->count(); ++i)
         m_tabs.append({m_ui->tabWidget->widget(i), m_ui->tabWidget->tabText(i)});
