@@ -251,4 +251,19 @@ int lqsim_last_disk_dump_config(const char *mac, DiskDumpConfig *out, char *path
         -1);
 }
 
+int lqsim_disk_dump_written(const char *mac, uint64_t *packets, uint64_t *files)
+{
+    if (!mac || !packets || !files)
+        return -1;
+    return guarded(
+        [&] {
+            return core().withDeviceByMac(mac, [&](SimulatedDevice &device, uint64_t) {
+                *packets = device.diskDump().packetsWritten();
+                *files = device.diskDump().filesOpened();
+                return 0;
+            });
+        },
+        -1);
+}
+
 } // extern "C"

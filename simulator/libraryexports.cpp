@@ -250,13 +250,13 @@ int LumenquillAPIRestartDevice(uint64_t handle)
 int LumenquillAPIDiskDumpStart(uint64_t handle)
 {
     return onDevice(ApiFunction::DiskDumpStart, handle, kNoRecord,
-                    [&](SimulatedDevice &d, uint64_t) { return d.diskDumpStart(); });
+                    [&](SimulatedDevice &d, uint64_t timeline) { return d.diskDumpStart(timeline); });
 }
 
 int LumenquillAPIDiskDumpStop(uint64_t handle)
 {
     return onDevice(ApiFunction::DiskDumpStop, handle, kNoRecord,
-                    [&](SimulatedDevice &d, uint64_t) { return d.diskDumpStop(); });
+                    [&](SimulatedDevice &d, uint64_t timeline) { return d.diskDumpStop(timeline); });
 }
 
 int LumenquillAPIFirmwareUpdateStart(uint64_t handle, const wchar_t *path)

@@ -94,6 +94,9 @@ int lqsim_last_timing_time(const char *mac, TimingTimeSet *out);
 /* The configuration's path is copied as UTF-8 into pathOut (NUL-terminated,
  * truncated to pathSize); the record's own path pointer is set to NULL. */
 int lqsim_last_disk_dump_config(const char *mac, DiskDumpConfig *out, char *pathOut, size_t pathSize);
+/* Packets written to the capture files and files opened by the device's
+ * current or last direct capture (a ring's deleted files included). */
+int lqsim_disk_dump_written(const char *mac, uint64_t *packets, uint64_t *files);
 
 /* ------------------------------------------------------------ library answers */
 

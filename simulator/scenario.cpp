@@ -257,7 +257,7 @@ DeviceDescription readDevice(const json &value, const JsonPath &path)
     requireObject(value, path);
     allowOnly(value, path,
               {"description", "type", "mac", "versions", "usb_speed", "features", "ports_speed", "firmware_variants",
-               "seed", "ports", "traffic", "sfp", "gps"});
+               "seed", "ports", "traffic", "sfp", "gps", "disk_mbps"});
     if (!value.contains("type"))
         fail(childPath(path, "type"), "missing; every device needs its type");
     if (!value.contains("mac"))
@@ -292,6 +292,8 @@ DeviceDescription readDevice(const json &value, const JsonPath &path)
         fail(childPath(childPath(path, "features"), "firmware_variant"),
              "must name one of the " + std::to_string(d.firmwareVariants.size()) + " firmware variants (0 to " +
                  std::to_string(d.firmwareVariants.size() - 1) + ")");
+    if (value.contains("disk_mbps"))
+        d.diskMbps = static_cast<uint32_t>(readUnsigned(value["disk_mbps"], childPath(path, "disk_mbps"), 1, 100000));
     if (value.contains("seed"))
         d.seed = readUnsigned(value["seed"], childPath(path, "seed"), 0, std::numeric_limits<uint64_t>::max());
 

@@ -30,6 +30,8 @@ struct DeviceDescription {
     DevicePortsSpeed portsSpeed{};
     std::vector<std::string> firmwareVariants;
     uint64_t seed = 0;
+    // The workstation disk direct capture drains into, MB (10^6 bytes) per second.
+    uint32_t diskMbps = 400;
     std::shared_ptr<const PhysicsSettings> physics;
 };
 

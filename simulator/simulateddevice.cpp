@@ -18,6 +18,7 @@ SimulatedDevice::SimulatedDevice(uint64_t id, DeviceDescription description, uin
       m_versions(m_description.versions), m_features(m_description.features), m_savedFeatures(m_description.features),
       m_ports(m_description.portsSpeed), m_savedPorts(m_description.portsSpeed)
 {
+    m_diskDump.setDiskBytesPerSecond(uint64_t(m_description.diskMbps) * 1000 * 1000);
     boot(timelineMs, clockMs);
 }
 
@@ -54,8 +55,9 @@ bool SimulatedDevice::withdraw(Presence next)
     const bool wasAnnounced = m_presence == Presence::Present;
     m_presence = next;
     m_handle = 0;
-    // Capture needs the device streaming; the writer stops when it leaves.
-    m_diskDump.stop();
+    // Capture needs the device streaming; the writer stops when it leaves,
+    // closing its file complete with what it has taken so far.
+    m_diskDump.stop(m_physics.get(), 0);
     return wasAnnounced;
 }
 
@@ -70,7 +72,7 @@ void SimulatedDevice::powerCycle(uint64_t timelineMs, uint64_t clockMs)
     m_ports = m_savedPorts;
     m_filter = m_savedFilter;
     m_dpi = m_savedDpi;
-    m_diskDump.stop();
+    m_diskDump.stop(m_physics.get(), 0);
     m_powerCyclePending = false;
     boot(timelineMs, clockMs);
 }
@@ -240,19 +242,25 @@ int SimulatedDevice::diskDumpSetConfig(const DiskDumpConfig &config, std::string
     return 0;
 }
 
-int SimulatedDevice::diskDumpStart()
+int SimulatedDevice::diskDumpStart(uint64_t timelineMs)
 {
     if (!has(LQ_CAP_CONFIGURABLE))
         return LQSIM_ERR_NOT_SUPPORTED;
-    return m_diskDump.start();
+    return m_diskDump.start(*m_physics, m_features, clockAt(timelineMs));
 }
 
-int SimulatedDevice::diskDumpStop()
+int SimulatedDevice::diskDumpStop(uint64_t timelineMs)
 {
     if (!has(LQ_CAP_CONFIGURABLE))
         return LQSIM_ERR_NOT_SUPPORTED;
-    m_diskDump.stop();
+    m_diskDump.stop(m_physics.get(), clockAt(timelineMs));
     return 0;
+}
+
+void SimulatedDevice::pumpDiskDump(uint64_t timelineMs)
+{
+    if (m_diskDump.running())
+        m_diskDump.pump(*m_physics, clockAt(timelineMs));
 }
 
 int SimulatedDevice::diskDumpStatus(DiskDumpStatus *out) const

@@ -72,8 +72,11 @@ public:
     int statistics(uint64_t timelineMs, DeviceStatistics *out);
     int timingStatus(uint64_t timelineMs, TimingStatus *out);
     int diskDumpSetConfig(const DiskDumpConfig &config, std::string pathUtf8);
-    int diskDumpStart();
-    int diskDumpStop();
+    int diskDumpStart(uint64_t timelineMs);
+    int diskDumpStop(uint64_t timelineMs);
+    // Periodic work of the capture writer, up to timelineMs.
+    void pumpDiskDump(uint64_t timelineMs);
+    bool diskDumpRunning() const { return m_diskDump.running(); }
     int diskDumpStatus(DiskDumpStatus *out) const;
     int hwFirmwares(HwFirmwaresDesc *out) const;
     // Checks that an update may start now; the image is checked by the caller

@@ -135,6 +135,9 @@ void SimulatorCore::advanceClock(uint64_t ms)
         m_manualTimelineMs += ms;
     else
         m_realBaseTimelineMs += ms;
+    // The capture files follow the clock at once, so that a test on the
+    // manual clock finds them written when this returns.
+    pumpDiskDumpsLocked();
     m_wake.notify_all();
     // From a callback the events could only be handled after it returns.
     if (!m_running || onSimulatorThreadLocked())
@@ -202,6 +205,17 @@ bool SimulatorCore::deliverDueEventLocked(std::unique_lock<FairMutex> &lock)
     return true;
 }
 
+bool SimulatorCore::pumpDiskDumpsLocked()
+{
+    bool any = false;
+    const uint64_t now = timelineLocked();
+    for (const auto &device : m_devices) {
+        device->pumpDiskDump(now);
+        any = any || device->diskDumpRunning();
+    }
+    return any;
+}
+
 void SimulatorCore::run(uint64_t generation)
 {
     t_simulatorThread = true;
@@ -210,10 +224,16 @@ void SimulatorCore::run(uint64_t generation)
         if (deliverDueEventLocked(lock))
             continue;
         m_quiet.notify_all();
-        if (!m_manual && !m_events.empty()) {
-            const uint64_t due = m_events.begin()->first.first;
-            const uint64_t now = timelineLocked();
-            m_wake.wait_for(lock, std::chrono::milliseconds(due > now ? due - now : 0));
+        const bool capturing = pumpDiskDumpsLocked();
+        if (!m_manual && (capturing || !m_events.empty())) {
+            // On the wall clock a running capture wakes the thread every step.
+            uint64_t waitMs = capturing ? lqsim::DiskDump::kStepMs : UINT64_MAX;
+            if (!m_events.empty()) {
+                const uint64_t due = m_events.begin()->first.first;
+                const uint64_t now = timelineLocked();
+                waitMs = std::min(waitMs, due > now ? due - now : 0);
+            }
+            m_wake.wait_for(lock, std::chrono::milliseconds(waitMs));
         } else {
             m_wake.wait(lock);
         }

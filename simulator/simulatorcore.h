@@ -105,6 +105,8 @@ private:
     bool eventDueLocked() const;
     void queueLocked(EventKind kind, uint64_t dueTimelineMs, uint64_t deviceId, uint64_t handle);
     void stopLocked();
+    // The capture writers' periodic work; true when any capture runs.
+    bool pumpDiskDumpsLocked();
     bool onSimulatorThreadLocked() const;
 
     uint64_t timelineLocked() const;

@@ -55,201 +55,192 @@ class tst_VistagroveMonitor : public QObject {
     Q_OBJECT
 private slots:
     void cleanup() { QFile::remove(kMarker); }
-    void metaTypeNames();
-    void modes_data();
-    void modes();
-    void commandsWithoutEffect_data();
-    void commandsWithoutEffect();
-    void exitByItself_data();
-    void exitByItself();
-    void killAfterTimeout();
-    void destructorWaits_data();
-    void destructorWaits();
-};
-
-void tst_VistagroveMonitor::metaTypeNames()
-{
-    registerVistagroveTypes();
-    for (const char *name : {"target", "status", "command"}) {
-        const QByteArray shortName = QByteArray("vistagrovemonitor_") + name;
-        QVERIFY(QMetaType::fromName(shortName).isValid());
-        QCOMPARE(QMetaType::fromName("VistagroveMonitor::" + shortName), QMetaType::fromName(shortName));
+    void metaTypeNames()
+    {
+        registerVistagroveTypes();
+        for (const char *name : {"target", "status", "command"}) {
+            const QByteArray shortName = QByteArray("vistagrovemonitor_") + name;
+            QVERIFY(QMetaType::fromName(shortName).isValid());
+            QCOMPARE(QMetaType::fromName("VistagroveMonitor::" + shortName), QMetaType::fromName(shortName));
+        }
     }
-}
 
-void tst_VistagroveMonitor::modes_data()
-{
-    const QString http = "HTTPServerES|" + QDir::homePath() + "/.config/vistagrove/vistagrove_server_config.ini|daemon";
-    const QString es =
-        QString("elasticsearch.sh|-Edefault.path.conf=/etc/elasticsearch|-p|/run/user/%1/elasticsearch.pid")
-            .arg(geteuid());
-    const QString vg = "vistagrove|--config|/etc/vistagrove/vistagrove.yml";
-    QTest::addColumn<M::vistagrovemonitor_command>("command");
-    QTest::addColumn<QStringList>("atOnce"); // reported before Command returns
-    QTest::addColumn<QStringList>("launches");
-    QTest::addColumn<QStringList>("stopping");
-    QTest::addColumn<bool>("markerRemoved"); // the server's left-over marker, before it starts
-    QTest::newRow("local") << M::Command_StartLocal
-                           << QStringList{"ElasticSearch:Starting", "HTTPServer:Starting", "Vistagrove:Starting"}
-                           << QStringList{es, http, vg}
-                           << QStringList{"HTTPServer:Stopping", "Vistagrove:Stopping", "ElasticSearch:Stopping"}
-                           << true;
-    QTest::newRow("remote") << M::Command_StartRemote
-                            << QStringList{"ElasticSearch:Starting", "Vistagrove:Starting", "HTTPServer:Disabled"}
-                            << QStringList{es, vg} << QStringList{"Vistagrove:Stopping", "ElasticSearch:Stopping"}
-                            << false;
-    QTest::newRow("listening") << M::Command_StartListening
-                               << QStringList{"HTTPServer:Starting", "ElasticSearch:Disabled", "Vistagrove:Disabled"}
-                               << QStringList{http} << QStringList{"HTTPServer:Stopping"} << true;
-}
+    void modes_data()
+    {
+        const QString http =
+            "HTTPServerES|" + QDir::homePath() + "/.config/vistagrove/vistagrove_server_config.ini|daemon";
+        const QString es =
+            QString("elasticsearch.sh|-Edefault.path.conf=/etc/elasticsearch|-p|/run/user/%1/elasticsearch.pid")
+                .arg(geteuid());
+        const QString vg = "vistagrove|--config|/etc/vistagrove/vistagrove.yml";
+        QTest::addColumn<M::vistagrovemonitor_command>("command");
+        QTest::addColumn<QStringList>("atOnce"); // reported before Command returns
+        QTest::addColumn<QStringList>("launches");
+        QTest::addColumn<QStringList>("stopping");
+        QTest::addColumn<bool>("markerRemoved"); // the server's left-over marker, before it starts
+        QTest::newRow("local") << M::Command_StartLocal
+                               << QStringList{"ElasticSearch:Starting", "HTTPServer:Starting", "Vistagrove:Starting"}
+                               << QStringList{es, http, vg}
+                               << QStringList{"HTTPServer:Stopping", "Vistagrove:Stopping", "ElasticSearch:Stopping"}
+                               << true;
+        QTest::newRow("remote") << M::Command_StartRemote
+                                << QStringList{"ElasticSearch:Starting", "Vistagrove:Starting", "HTTPServer:Disabled"}
+                                << QStringList{es, vg} << QStringList{"Vistagrove:Stopping", "ElasticSearch:Stopping"}
+                                << false;
+        QTest::newRow("listening") << M::Command_StartListening
+                                   << QStringList{"HTTPServer:Starting", "ElasticSearch:Disabled",
+                                                  "Vistagrove:Disabled"}
+                                   << QStringList{http} << QStringList{"HTTPServer:Stopping"} << true;
+    }
 
-void tst_VistagroveMonitor::modes()
-{
-    QFETCH(M::vistagrovemonitor_command, command);
-    QFETCH(QStringList, atOnce);
-    QFETCH(QStringList, launches);
-    QFETCH(QStringList, stopping);
-    QFETCH(bool, markerRemoved);
-    Rig rig;
-    QFile(kMarker).open(QIODevice::WriteOnly);
+    void modes()
+    {
+        QFETCH(M::vistagrovemonitor_command, command);
+        QFETCH(QStringList, atOnce);
+        QFETCH(QStringList, launches);
+        QFETCH(QStringList, stopping);
+        QFETCH(bool, markerRemoved);
+        Rig rig;
+        QFile(kMarker).open(QIODevice::WriteOnly);
 
-    rig.monitor->Command(M::Target_Monitor, command);
-    QCOMPARE(rig.events, atOnce);
-    // Only its removal is checked: any other supervisor running at the same
-    // time (another test program) removes it as well.
-    if (markerRemoved)
-        QVERIFY(!QFile::exists(kMarker));
-    for (const QString &starting : atOnce.filter(":Starting"))
-        QVERIFY(rig.waitFor(QString(starting).replace("Starting", "Started")));
-    QTRY_COMPARE(rig.stack.launches().size(), launches.size());
-    QStringList launched = rig.stack.launches();
-    launched.sort();
-    launches.sort();
-    QCOMPARE(launched, launches);
+        rig.monitor->Command(M::Target_Monitor, command);
+        QCOMPARE(rig.events, atOnce);
+        // Only its removal is checked: any other supervisor running at the same
+        // time (another test program) removes it as well.
+        if (markerRemoved)
+            QVERIFY(!QFile::exists(kMarker));
+        for (const QString &starting : atOnce.filter(":Starting"))
+            QVERIFY(rig.waitFor(QString(starting).replace("Starting", "Started")));
+        QTRY_COMPARE(rig.stack.launches().size(), launches.size());
+        QStringList launched = rig.stack.launches();
+        launched.sort();
+        launches.sort();
+        QCOMPARE(launched, launches);
 
-    rig.events.clear();
-    rig.monitor->Command(M::Target_Monitor, M::Command_Stop);
-    QCOMPARE(rig.events, stopping);
-    QVERIFY(rig.waitFor("Monitor:Stopped"));
-    QCOMPARE(rig.events.size(), 2 * stopping.size() + 1); // the stack's report once, and last
-    QCOMPARE(rig.events.last(), QStringLiteral("Monitor:Stopped"));
-    for (auto t : kProcesses) // each ended at once: no kill left pending
-        QVERIFY(!rig.monitor->killTimer(t)->isActive());
-}
-
-void tst_VistagroveMonitor::commandsWithoutEffect_data()
-{
-    QTest::addColumn<M::vistagrovemonitor_target>("target");
-    QTest::addColumn<M::vistagrovemonitor_command>("command");
-    QTest::addColumn<bool>("serverRunning");
-    QTest::newRow("start running server") << M::Target_HTTPServer << M::Command_Start << true;
-    QTest::newRow("stop stopped process") << M::Target_ElasticSearch << M::Command_Stop << false;
-    QTest::newRow("mode command to a process") << M::Target_Vistagrove << M::Command_StartLocal << false;
-    QTest::newRow("plain start to the stack") << M::Target_Monitor << M::Command_Start << true;
-    QTest::newRow("stop a stopped stack") << M::Target_Monitor << M::Command_Stop << false;
-}
-
-void tst_VistagroveMonitor::commandsWithoutEffect()
-{
-    QFETCH(M::vistagrovemonitor_target, target);
-    QFETCH(M::vistagrovemonitor_command, command);
-    QFETCH(bool, serverRunning);
-    Rig rig;
-    if (serverRunning) {
-        rig.monitor->Command(M::Target_HTTPServer, M::Command_Start);
-        QVERIFY(rig.waitFor("HTTPServer:Started"));
         rig.events.clear();
+        rig.monitor->Command(M::Target_Monitor, M::Command_Stop);
+        QCOMPARE(rig.events, stopping);
+        QVERIFY(rig.waitFor("Monitor:Stopped"));
+        QCOMPARE(rig.events.size(), 2 * stopping.size() + 1); // the stack's report once, and last
+        QCOMPARE(rig.events.last(), QStringLiteral("Monitor:Stopped"));
+        for (auto t : kProcesses) // each ended at once: no kill left pending
+            QVERIFY(!rig.monitor->killTimer(t)->isActive());
     }
-    const qint64 pid = rig.monitor->processId(M::Target_HTTPServer);
-    rig.monitor->Command(target, command);
-    QTest::qWait(300);
-    QCOMPARE(rig.events, QStringList());
-    QCOMPARE(rig.monitor->processId(M::Target_HTTPServer), pid);
-    QCOMPARE(rig.stack.launches().size(), serverRunning ? 1 : 0);
-}
 
-void tst_VistagroveMonitor::exitByItself_data()
-{
-    QTest::addColumn<M::vistagrovemonitor_command>("command");
-    QTest::addColumn<M::vistagrovemonitor_target>("quitter");
-    QTest::addColumn<bool>("stackStopped");
-    QTest::newRow("last one running") << M::Command_StartListening << M::Target_HTTPServer << true;
-    QTest::newRow("others still running") << M::Command_StartLocal << M::Target_ElasticSearch << false;
-}
-
-void tst_VistagroveMonitor::exitByItself()
-{
-    QFETCH(M::vistagrovemonitor_command, command);
-    QFETCH(M::vistagrovemonitor_target, quitter);
-    QFETCH(bool, stackStopped);
-    Rig rig;
-    rig.stack.install(quitter, StandInStack::ExitsSoon);
-    rig.monitor->Command(M::Target_Monitor, command);
-    QVERIFY(rig.waitFor(kTargets[quitter] + ":Stopped"));
-    QTest::qWait(200);
-    QCOMPARE(rig.events.contains("Monitor:Stopped"), stackStopped);
-    QCOMPARE(rig.events.last() == "Monitor:Stopped", stackStopped);
-    QVERIFY(!rig.events.contains(kTargets[quitter] + ":Stopping"));
-}
-
-void tst_VistagroveMonitor::killAfterTimeout()
-{
-    Rig rig;
-    rig.stack.install(M::Target_HTTPServer, StandInStack::IgnoresTerm);
-    rig.monitor->Command(M::Target_Monitor, M::Command_StartListening);
-    QTRY_COMPARE(rig.stack.launches().size(), 1);
-
-    rig.monitor->Command(M::Target_HTTPServer, M::Command_Stop);
-    QTimer *timer = rig.monitor->findChild<QTimer *>("httpServerKillTimer");
-    QCOMPARE(timer, rig.monitor->killTimer(M::Target_HTTPServer));
-    QVERIFY(timer->isActive() && timer->isSingleShot());
-    QCOMPARE(timer->interval(), 10000);
-    QTest::qWait(300);
-    QCOMPARE(rig.monitor->state(M::Target_HTTPServer), QProcess::Running);
-    timer->start(10); // rather than sitting out the ten seconds
-    QVERIFY(rig.waitFor("Monitor:Stopped"));
-    QCOMPARE(rig.monitor->state(M::Target_HTTPServer), QProcess::NotRunning);
-}
-
-void tst_VistagroveMonitor::destructorWaits_data()
-{
-    QTest::addColumn<int>("server");
-    QTest::addColumn<QStringList>("terminated");
-    QTest::newRow("all end on request") << int(StandInStack::Runs)
-                                        << QStringList{"HTTPServerES|TERM", "elasticsearch.sh|TERM", "vistagrove|TERM"};
-    QTest::newRow("server ignores the request")
-        << int(StandInStack::IgnoresTerm) << QStringList{"elasticsearch.sh|TERM", "vistagrove|TERM"};
-}
-
-void tst_VistagroveMonitor::destructorWaits()
-{
-    QFETCH(int, server);
-    QFETCH(QStringList, terminated);
-    Rig rig;
-    rig.stack.install(M::Target_HTTPServer, StandInStack::Behaviour(server));
-    rig.monitor->Command(M::Target_Monitor, M::Command_StartLocal);
-    QTRY_COMPARE(rig.stack.launches().size(), 3);
-    QList<qint64> pids;
-    for (auto t : kProcesses) {
-        QTRY_COMPARE(rig.monitor->state(t), QProcess::Running);
-        pids << rig.monitor->processId(t);
-        rig.monitor->killTimer(t)->setInterval(2000);
+    void commandsWithoutEffect_data()
+    {
+        QTest::addColumn<M::vistagrovemonitor_target>("target");
+        QTest::addColumn<M::vistagrovemonitor_command>("command");
+        QTest::addColumn<bool>("serverRunning");
+        QTest::newRow("start running server") << M::Target_HTTPServer << M::Command_Start << true;
+        QTest::newRow("stop stopped process") << M::Target_ElasticSearch << M::Command_Stop << false;
+        QTest::newRow("mode command to a process") << M::Target_Vistagrove << M::Command_StartLocal << false;
+        QTest::newRow("plain start to the stack") << M::Target_Monitor << M::Command_Start << true;
+        QTest::newRow("stop a stopped stack") << M::Target_Monitor << M::Command_Stop << false;
     }
-    rig.events.clear();
-    // QProcess's own destructor would kill what is left, and say so.
-    QTest::failOnWarning(QRegularExpression("still running"));
-    rig.monitor.reset();
-    QCOMPARE(rig.events.mid(0, 3),
-             (QStringList{"HTTPServer:Stopping", "ElasticSearch:Stopping", "Vistagrove:Stopping"}));
-    QStringList terms = rig.stack.terminations();
-    terms.sort();
-    QCOMPARE(terms, terminated);
-    for (qint64 pid : pids) { // ended and reaped
-        errno = 0;
-        QCOMPARE(::kill(pid_t(pid), 0), -1);
-        QCOMPARE(errno, ESRCH);
+
+    void commandsWithoutEffect()
+    {
+        QFETCH(M::vistagrovemonitor_target, target);
+        QFETCH(M::vistagrovemonitor_command, command);
+        QFETCH(bool, serverRunning);
+        Rig rig;
+        if (serverRunning) {
+            rig.monitor->Command(M::Target_HTTPServer, M::Command_Start);
+            QVERIFY(rig.waitFor("HTTPServer:Started"));
+            rig.events.clear();
+        }
+        const qint64 pid = rig.monitor->processId(M::Target_HTTPServer);
+        rig.monitor->Command(target, command);
+        QTest::qWait(300);
+        QCOMPARE(rig.events, QStringList());
+        QCOMPARE(rig.monitor->processId(M::Target_HTTPServer), pid);
+        QCOMPARE(rig.stack.launches().size(), serverRunning ? 1 : 0);
     }
-}
+
+    void exitByItself_data()
+    {
+        QTest::addColumn<M::vistagrovemonitor_command>("command");
+        QTest::addColumn<M::vistagrovemonitor_target>("quitter");
+        QTest::addColumn<bool>("stackStopped");
+        QTest::newRow("last one running") << M::Command_StartListening << M::Target_HTTPServer << true;
+        QTest::newRow("others still running") << M::Command_StartLocal << M::Target_ElasticSearch << false;
+    }
+
+    void exitByItself()
+    {
+        QFETCH(M::vistagrovemonitor_command, command);
+        QFETCH(M::vistagrovemonitor_target, quitter);
+        QFETCH(bool, stackStopped);
+        Rig rig;
+        rig.stack.install(quitter, StandInStack::ExitsSoon);
+        rig.monitor->Command(M::Target_Monitor, command);
+        QVERIFY(rig.waitFor(kTargets[quitter] + ":Stopped"));
+        QTest::qWait(200);
+        QCOMPARE(rig.events.contains("Monitor:Stopped"), stackStopped);
+        QCOMPARE(rig.events.last() == "Monitor:Stopped", stackStopped);
+        QVERIFY(!rig.events.contains(kTargets[quitter] + ":Stopping"));
+    }
+
+    void killAfterTimeout()
+    {
+        Rig rig;
+        rig.stack.install(M::Target_HTTPServer, StandInStack::IgnoresTerm);
+        rig.monitor->Command(M::Target_Monitor, M::Command_StartListening);
+        QTRY_COMPARE(rig.stack.launches().size(), 1);
+
+        rig.monitor->Command(M::Target_HTTPServer, M::Command_Stop);
+        QTimer *timer = rig.monitor->findChild<QTimer *>("httpServerKillTimer");
+        QCOMPARE(timer, rig.monitor->killTimer(M::Target_HTTPServer));
+        QVERIFY(timer->isActive() && timer->isSingleShot());
+        QCOMPARE(timer->interval(), 10000);
+        QTest::qWait(300);
+        QCOMPARE(rig.monitor->state(M::Target_HTTPServer), QProcess::Running);
+        timer->start(10); // rather than sitting out the ten seconds
+        QVERIFY(rig.waitFor("Monitor:Stopped"));
+        QCOMPARE(rig.monitor->state(M::Target_HTTPServer), QProcess::NotRunning);
+    }
+
+    void destructorWaits_data()
+    {
+        QTest::addColumn<int>("server");
+        QTest::addColumn<QStringList>("terminated");
+        QTest::newRow("all end on request")
+            << int(StandInStack::Runs) << QStringList{"HTTPServerES|TERM", "elasticsearch.sh|TERM", "vistagrove|TERM"};
+        QTest::newRow("server ignores the request")
+            << int(StandInStack::IgnoresTerm) << QStringList{"elasticsearch.sh|TERM", "vistagrove|TERM"};
+    }
+
+    void destructorWaits()
+    {
+        QFETCH(int, server);
+        QFETCH(QStringList, terminated);
+        Rig rig;
+        rig.stack.install(M::Target_HTTPServer, StandInStack::Behaviour(server));
+        rig.monitor->Command(M::Target_Monitor, M::Command_StartLocal);
+        QTRY_COMPARE(rig.stack.launches().size(), 3);
+        QList<qint64> pids;
+        for (auto t : kProcesses) {
+            QTRY_COMPARE(rig.monitor->state(t), QProcess::Running);
+            pids << rig.monitor->processId(t);
+            rig.monitor->killTimer(t)->setInterval(2000);
+        }
+        rig.events.clear();
+        // QProcess's own destructor would kill what is left, and say so.
+        QTest::failOnWarning(QRegularExpression("still running"));
+        rig.monitor.reset();
+        QCOMPARE(rig.events.mid(0, 3),
+                 (QStringList{"HTTPServer:Stopping", "ElasticSearch:Stopping", "Vistagrove:Stopping"}));
+        QStringList terms = rig.stack.terminations();
+        terms.sort();
+        QCOMPARE(terms, terminated);
+        for (qint64 pid : pids) { // ended and reaped
+            errno = 0;
+            QCOMPARE(::kill(pid_t(pid), 0), -1);
+            QCOMPARE(errno, ESRCH);
+        }
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_VistagroveMonitor)
 #include "tst_vistagrovemonitor.moc"

@@ -82,15 +82,13 @@ private slots:
         QTest::addColumn<QString>("portA");
         QTest::addColumn<QString>("portB");
         QTest::addColumn<bool>("dependentsEnabled");
-        QTest::newRow("port A auto-neg off") << kCaps << "portAAN"
-                                             << "100H"
-                                             << "AN 10F SPause" << false;
-        QTest::newRow("port B auto-neg off") << kCaps << "portBAN"
-                                             << "AN 1000F 100H 10F APause SPause Master"
-                                             << "10F" << false;
-        QTest::newRow("no per-port link settings") << uint32_t(LQ_CAP_PORT_SPEED) << "portAAN"
-                                                   << "1000F 100H 10F APause SPause Master"
-                                                   << "AN 10F SPause" << true;
+        auto row = [](const char *name, uint32_t caps, const char *clicked, const char *a, const char *b, bool on) {
+            QTest::newRow(name) << caps << QString(clicked) << QString(a) << QString(b) << on;
+        };
+        row("port A auto-neg off", kCaps, "portAAN", "100H", "AN 10F SPause", false);
+        row("port B auto-neg off", kCaps, "portBAN", "AN 1000F 100H 10F APause SPause Master", "10F", false);
+        row("no per-port link settings", LQ_CAP_PORT_SPEED, "portAAN", "1000F 100H 10F APause SPause Master",
+            "AN 10F SPause", true);
     }
     void interlock()
     {
@@ -179,26 +177,21 @@ private slots:
         QCOMPARE(*toggles, 0);
     }
 
-    void setDefaults_data()
-    {
-        QTest::addColumn<bool>("span");
-        QTest::newRow("span on") << true;
-        QTest::newRow("span off") << false;
-    }
     void setDefaults()
     {
-        QFETCH(bool, span);
-        NetworkPortsPanel panel;
-        panel.form()->spanModeCheckbox->setChecked(span);
-        panel.form()->loopbackCheckBox->setChecked(true);
-        setPort(panel, 'A', "100H Master ForceMS");
-        const auto toggles = countToggles(panel);
-        panel.setDefaults();
-        QCOMPARE(panel.form()->spanModeCheckbox->isChecked(), span);
-        QVERIFY(!panel.form()->loopbackCheckBox->isChecked());
-        for (QChar port : {'A', 'B'})
-            QCOMPARE(checkedBoxes(panel, port), QString("AN 1000F 100F 100H 10F 10H APause SPause"));
-        QCOMPARE(*toggles, 0);
+        for (bool span : {true, false}) {
+            NetworkPortsPanel panel;
+            panel.form()->spanModeCheckbox->setChecked(span);
+            panel.form()->loopbackCheckBox->setChecked(true);
+            setPort(panel, 'A', "100H Master ForceMS");
+            const auto toggles = countToggles(panel);
+            panel.setDefaults();
+            QCOMPARE(panel.form()->spanModeCheckbox->isChecked(), span);
+            QVERIFY(!panel.form()->loopbackCheckBox->isChecked());
+            for (QChar port : {'A', 'B'})
+                QCOMPARE(checkedBoxes(panel, port), QString("AN 1000F 100F 100H 10F 10H APause SPause"));
+            QCOMPARE(*toggles, 0);
+        }
     }
 
     // What an apply takes from the tab: tap_mode and loopback (every other

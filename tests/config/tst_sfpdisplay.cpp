@@ -18,6 +18,7 @@
 #include <QTest>
 
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -29,31 +30,16 @@ template <size_t N> void put(char (&field)[N], const char *text)
 
 SfpPortInfo module(const char *vendor)
 {
-    SfpPortInfo m{};
+    SfpPortInfo m{}; // fields left at zero are shown as zero
     m.present = 1;
     put(m.vendorName, vendor);
-    m.vendorOui = 0x3c4f1a;
     put(m.model, "NP-10G-SR85");
     put(m.revision, "A2");
     put(m.dateCode, "250314");
     put(m.serialNumber, "NP2503140042");
-    m.nominalBitRate = 103;
-    m.bitRateMarginUpper = 3;
-    m.bitRateMarginLower = 0;
-    m.encoding = 6;
-    m.rateIdentifier = 0;
-    m.identifier = 3;
-    m.extendedIdentifier = 4;
-    m.connector = 7;
-    m.wavelength = 850;
-    m.diagnosticMonitoringType = 0;
-    m.sff8472Compliance = 4;
-    m.lengthSingleMode = 0xfffffffe;
-    m.lengthOm2 = 80;
-    m.lengthOm1 = 30;
-    m.lengthCopper = 0;
-    m.lengthOm3 = 300;
-    std::fill(std::begin(m.options), std::end(m.options), 0u);
+    m.vendorOui = 0x3c4f1a, m.nominalBitRate = 103, m.bitRateMarginUpper = 3, m.encoding = 6, m.identifier = 3;
+    m.extendedIdentifier = 4, m.connector = 7, m.wavelength = 850, m.sff8472Compliance = 4;
+    m.lengthSingleMode = 0xfffffffe, m.lengthOm2 = 80, m.lengthOm1 = 30, m.lengthOm3 = 300;
     std::fill(std::begin(m.transceiver), std::end(m.transceiver), 1u);
     m.transceiver[3] = 0; // 10G BASE-SR
     m.value = {38.46f, 3.31f, 6.6f, 0.56f, 0.48f};
@@ -159,16 +145,6 @@ QStringList allDialogValues(const QWidget &dialog)
 class tst_SfpDisplay : public QObject {
     Q_OBJECT
 private slots:
-    void startsWithFormTexts()
-    {
-        SFPDisplay display;
-        QCOMPARE(display.windowTitle(), QString("Form"));
-        for (const QString &t : portTexts(display, 0) + portTexts(display, 1))
-            QCOMPARE(t, QString("TextLabel"));
-        QCOMPARE(text(display, "identityTable", 0, 1), QString("Port A"));
-        QCOMPARE(text(display, "lengthTable", 0, 2), QString("Port B"));
-    }
-
     void cells_data()
     {
         QTest::addColumn<QByteArray>("table");
@@ -217,17 +193,14 @@ private slots:
         SFPDisplay display;
         const SfpInfo info = record();
         display.sfpUpdate(&info);
-        QCOMPARE(text(display, "measuresTableA", 0, 3), QString("High\nWarning"));
         const QStringList temperature{"-5.0°C", "0.0°C", "70.0°C", "75.0°C", "38.5°C"};
         const QStringList rxPower{"0.0407mW", "0.0646mW", "1.0000mW", "1.2589mW", "0.4800mW"};
         for (int column = 1; column <= 5; ++column) {
             QCOMPARE(text(display, "measuresTableA", 1, column), temperature[column - 1]);
             QCOMPARE(text(display, "measuresTableB", 9, column), rxPower[column - 1]);
         }
-        QCOMPARE(text(display, "measuresTableA", 3, 0), QString("Vcc"));
         QCOMPARE(text(display, "measuresTableA", 5, 5), QString("6.600mA"));
         QCOMPARE(text(display, "measuresTableA", 3, 5), QString("3.31V"));
-        QCOMPARE(text(display, "alarmTableA", 1, 0), QString("Warnings"));
         QCOMPARE(text(display, "alarmTableA", 1, 1), QString("Temperature "));
         QCOMPARE(text(display, "alarmTableA", 3, 1), QString("Temperature "));
         QCOMPARE(text(display, "alarmTableA", 5, 1), QString("TX Disable "));
@@ -356,12 +329,10 @@ private slots:
         for (SFPTransceiver *d : transceivers) {
             QVERIFY(d->isVisible() && !d->isModal());
             QVERIFY(d->testAttribute(Qt::WA_DeleteOnClose));
-            QCOMPARE(d->windowTitle(), QString("Transceiver"));
             srRows << dialogValue(*d, "10G BASE-SR") + "/" + dialogValue(*d, "10G BASE-LR");
         }
         for (SFPOptions *d : options) {
             QVERIFY(d->isVisible() && !d->isModal());
-            QCOMPARE(d->windowTitle(), QString("SFP Module Options"));
             coolingRows << dialogValue(*d, "Cooled Transceiver Declaration :");
         }
         srRows.sort();
@@ -375,62 +346,53 @@ private slots:
         QCOMPARE(display.findChildren<SFPOptions *>().size(), 2);
     }
 
-    void transceiverRows_data()
+    // One word changed from all others: its row alone shows the changed value.
+    void dialogRows_data()
     {
-        QTest::addColumn<int>("word");
-        QTest::addColumn<QString>("row");
-        QTest::newRow("first") << 0 << "10G BASE-ER";
-        QTest::newRow("sonet first") << 8 << "OC-192 short reach";
-        QTest::newRow("gigabit ethernet") << 26 << "1000BASE-SX";
-        QTest::newRow("fc technology") << 35 << "Longwave Laser (LL)";
-        QTest::newRow("fc media") << 49 << "Single Mode (SM)";
-        QTest::newRow("last") << 55 << "100 MBytes/Sec";
-    }
-    void transceiverRows()
-    {
-        QFETCH(int, word);
-        QFETCH(QString, row);
-        SfpPortInfo port = module("X");
-        std::fill(std::begin(port.transceiver), std::end(port.transceiver), 1u);
-        port.transceiver[word] = 0;
-        port.transceiver[18] = 3;
-        SFPTransceiver dialog(nullptr, port);
-        QCOMPARE(dialogValue(dialog, row), QString("Yes"));
-        QCOMPARE(dialogValue(dialog, "SONET Reach Specifier"), QString("SONET IR-2"));
-        const QStringList values = allDialogValues(dialog);
-        QCOMPARE(values.size(), 56);
-        QCOMPARE(values.count("Yes"), 1);
-        QCOMPARE(dialog.findChildren<QGroupBox *>().size(), 10);
-    }
-
-    void optionRows_data()
-    {
+        QTest::addColumn<bool>("options");
         QTest::addColumn<int>("word");
         QTest::addColumn<uint32_t>("value");
         QTest::addColumn<QString>("row");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("los inverted") << 6 << 2u << "Loss of Signal Implementation :"
-                                      << "Implemented, Inverted";
-        QTest::newRow("alarm flags") << 7 << 1u << "Alarm/Warning flags :"
-                                     << "Not Implemented";
-        QTest::newRow("last") << 13 << 1u << "Soft Rate Select control :"
-                              << "Not Implemented";
+        auto code = [](const char *name, int word, const char *row) {
+            QTest::newRow(name) << false << word << 0u << QString(row) << QString("Yes");
+        };
+        auto option = [](const char *name, int word, uint32_t value, const char *row, const char *shown) {
+            QTest::newRow(name) << true << word << value << QString(row) << QString(shown);
+        };
+        code("first", 0, "10G BASE-ER");
+        code("sonet first", 8, "OC-192 short reach");
+        code("gigabit ethernet", 26, "1000BASE-SX");
+        code("fc technology", 35, "Longwave Laser (LL)");
+        code("fc media", 49, "Single Mode (SM)");
+        code("last", 55, "100 MBytes/Sec");
+        option("los inverted", 6, 2, "Loss of Signal Implementation :", "Implemented, Inverted");
+        option("alarm flags", 7, 1, "Alarm/Warning flags :", "Not Implemented");
+        option("last option", 13, 1, "Soft Rate Select control :", "Not Implemented");
     }
-    void optionRows()
+    void dialogRows()
     {
+        QFETCH(bool, options);
         QFETCH(int, word);
         QFETCH(uint32_t, value);
-        QFETCH(QString, row);
         QFETCH(QString, shown);
         SfpPortInfo port = module("X");
+        std::fill(std::begin(port.transceiver), std::end(port.transceiver), 1u);
         std::fill(std::begin(port.options), std::end(port.options), word < 3 ? 1u : 0u);
-        port.options[word] = value;
-        SFPOptions dialog(nullptr, port);
-        QCOMPARE(dialogValue(dialog, row), shown);
+        (options ? port.options : port.transceiver)[word] = value;
+        port.transceiver[18] = 3;
+        std::unique_ptr<QWidget> dialog(options ? static_cast<QWidget *>(new SFPOptions(nullptr, port))
+                                                : new SFPTransceiver(nullptr, port));
+        QFETCH(QString, row);
+        QCOMPARE(dialogValue(*dialog, row), shown);
         // Every other row shows the opposite of the changed one.
-        const QStringList values = allDialogValues(dialog);
-        QCOMPARE(values.size(), 14);
+        const QStringList values = allDialogValues(*dialog);
+        QCOMPARE(values.size(), options ? 14 : 56);
         QCOMPARE(values.count(shown), 1);
+        if (!options) {
+            QCOMPARE(dialogValue(*dialog, "SONET Reach Specifier"), QString("SONET IR-2"));
+            QCOMPARE(dialog->findChildren<QGroupBox *>().size(), 10);
+        }
     }
 };
 

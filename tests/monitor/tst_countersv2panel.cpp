@@ -40,26 +40,16 @@ QCPGraphDataContainer &points(CounterV2Control *row)
     return *row->form()->chart->graph(0)->data();
 }
 
+template <class... T> QString numbers(T... v)
+{
+    return QStringList{QString::number(v)...}.join(' ');
+}
+
 QString dump(const CounterV2Config &c)
 {
-    return QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12/%13 %14 %15 %16 [%17] [%18]")
-        .arg(c.index)
-        .arg(c.ipv4)
-        .arg(c.ipv6)
-        .arg(c.broadcast)
-        .arg(c.multicast)
-        .arg(c.unicast)
-        .arg(c.icmp)
-        .arg(c.udp)
-        .arg(c.tcp)
-        .arg(c.crcValid)
-        .arg(c.dropped)
-        .arg(c.size)
-        .arg(c.sizeMode)
-        .arg(c.portA)
-        .arg(c.portB)
-        .arg(c.countingMode)
-        .arg(CounterV2::bytesText(c.address), CounterV2::bytesText(c.mask));
+    return numbers(c.index, c.ipv4, c.ipv6, c.broadcast, c.multicast, c.unicast, c.icmp, c.udp, c.tcp, c.crcValid,
+                   c.dropped, c.size, c.sizeMode, c.portA, c.portB, c.countingMode) +
+           QStringLiteral(" [%1] [%2]").arg(CounterV2::bytesText(c.address), CounterV2::bytesText(c.mask));
 }
 
 } // namespace

@@ -254,7 +254,7 @@ const std::map<QByteArray, std::function<int(uint64_t)>> &deviceCalls()
         PacketFilter filter;
         DpiFilter dpi;
         HwFirmwaresDesc variants;
-        DiskDumpConfig capture{0, 0, 0, {}, const_cast<wchar_t *>(L"/tmp/capture.pcapng"), 0, 0, 0, 0};
+        DiskDumpConfig capture{0, 0, 0, {}, const_cast<wchar_t *>(L"/nonexistent-folder/capture.pcapng"), 0, 0, 0, 0};
     } r;
 #define CALL(name, args) {#name, [](uint64_t h) { return LumenquillAPI##name args; }}
     static const std::map<QByteArray, std::function<int(uint64_t)>> calls = {
