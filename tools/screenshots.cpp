@@ -9,6 +9,7 @@
 //   lq-screenshots <output folder> [simulated seconds, default 130]
 
 #include "devicecombobox.h"
+#include "firmwarecatalog.h"
 #include "lqsim.h"
 #include "mainwindow.h"
 #include "statsthread.h"
@@ -118,6 +119,28 @@ int main(int argc, char **argv)
                 }
             }
         }
+    }
+    // The Features tab while the selected device takes the catalog's image.
+    FirmwareCatalog catalog;
+    loadFirmwareCatalog(catalog, defaultCatalogPath());
+    const FirmwareCatalogEntry entry = catalogEntryFor(catalog, qint32(window.currentType()));
+    if (!entry.path.isEmpty()) {
+        window.startFirmwareUpdate(window.currentHandle(), entry.path);
+        for (int s = 0; s < 4; ++s) {
+            lqsim_advance_clock(1000);
+            QElapsedTimer second;
+            second.start();
+            while (second.elapsed() < 1100)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        for (int t = 0; t < tabs->count(); ++t) {
+            if (tabs->tabText(t) == QLatin1String("Features"))
+                tabs->setCurrentIndex(t);
+        }
+        QCoreApplication::processEvents();
+        const QString name = out.filePath(QStringLiteral("firmware-update.png"));
+        window.grab().save(name);
+        std::printf("%s\n", qPrintable(name));
     }
     return 0;
 }
