@@ -5,17 +5,13 @@
 // window, simulated traffic in between, and Wireshark's own tools reading
 // what the device wrote.
 
-#include "lqsim.h"
-#include "mainwindow.h"
-#include "workerprobe.h"
+#include "windowharness.h"
 
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 namespace {
 const char *const kMac = "02:4c:51:00:08:01";
@@ -35,44 +31,28 @@ QString run(const QString &program, const QStringList &arguments, int *exitCode)
 class tst_CaptureFlow : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        registerStatsThreadInfo();
-        registerLumenquillDevice();
-        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Hollerby", "LumenquillManager").clear();
-    }
+    void initTestCase() { WindowHarness::prepare(); }
 
     void startStopFromTheTabWritesReadableFiles()
     {
-        lqsim_use_manual_clock(1764892800000ull);
-        QCOMPARE(lqsim_load_scenario_text((QByteArray(R"({"devices":[{"type":10,"mac":")") + kMac + "\"}]}").constData()), 0);
-        MainWindow window;
-        window.findChild<QTimer *>(QStringLiteral("pollTimer"))->stop();
-        WorkerProbe probe(window.worker());
-        lqsim_advance_clock(0);
-        QTRY_COMPARE(window.currentHandle(), lqsim_handle_of(kMac));
-        auto poll = [&] {
-            const auto before = probe.status.size();
-            lqsim_advance_clock(1000);
-            QMetaObject::invokeMethod(&window, "updateStats");
-            QTRY_COMPARE(probe.status.size(), before + 1);
-        };
-        poll();
+        WindowHarness h;
+        QVERIFY(h.open(kMac, QByteArray(R"({"type":10,"mac":")") + kMac + "\"}"));
+        h.poll();
 
         QTemporaryDir dir;
         const QString file = dir.filePath("run.pcapng");
-        window.findChild<QLineEdit *>("capture_filename")->setText(file);
-        auto *start = window.findChild<QPushButton *>("capture_start_btn");
+        h.child<QLineEdit>("capture_filename")->setText(file);
+        auto *start = h.child<QPushButton>("capture_start_btn");
         QVERIFY(start->isEnabled());
         start->click();
-        for (int s = 0; s < 5; ++s)
-            poll();
-        QVERIFY(probe.status.last().diskDumpStatus.running);
+        for (int s = 0; s < 4; ++s)
+            h.poll();
+        QVERIFY(h.poll().diskDumpStatus.running);
         QTRY_VERIFY(start->isEnabled());
         start->click(); // Stop
-        poll();
-        QVERIFY(!probe.status.last().diskDumpStatus.running);
-        QCOMPARE(probe.status.last().diskDumpStatus.errorCode, 0);
+        const StatsThreadInfo stopped = h.poll();
+        QVERIFY(!stopped.diskDumpStatus.running);
+        QCOMPARE(stopped.diskDumpStatus.errorCode, 0);
 
         int code = 0;
         const QString info = run("capinfos", {"-M", file}, &code);

@@ -5,21 +5,15 @@
 // simulator's manual clock, and the Counters, Charts and Log tabs and the
 // status labels follow what the device reported.
 
-#include "lqsim.h"
-#include "mainwindow.h"
-#include "modalanswerer.h"
 #include "qcustomplot.h"
 #include "statisticssample.h"
-#include "workerprobe.h"
+#include "windowharness.h"
 
 #include <QLabel>
-#include <QSettings>
 #include <QTableWidget>
 #include <QTest>
 #include <QTextEdit>
-#include <QTimer>
 
-#include <memory>
 
 namespace {
 const char *const kMac = "02:4c:51:00:04:01";
@@ -28,38 +22,20 @@ const char *const kMac = "02:4c:51:00:04:01";
 class tst_Monitoring : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        registerStatsThreadInfo();
-        registerLumenquillDevice();
-    }
+    void initTestCase() { WindowHarness::prepare(); }
 
     void init()
     {
-        lqsim_use_manual_clock(1764892800000ull);
         lqsim_clear_failures();
-        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Hollerby", "LumenquillManager").clear();
-        QCOMPARE(lqsim_load_scenario_text((QByteArray("{\"devices\":[{\"type\":10,\"mac\":\"") + kMac +
-                                           "\",\"traffic\":{\"a\":{\"load\":0.4},\"b\":{\"load\":0.2}}}]}")
-                                              .constData()),
-                 0);
-        m_window = std::make_unique<MainWindow>();
-        // Polls are driven by the test, one per simulated second.
-        m_window->findChild<QTimer *>(QStringLiteral("pollTimer"))->stop();
-        m_probe = std::make_unique<WorkerProbe>(m_window->worker());
-        lqsim_advance_clock(0);
-        QTRY_COMPARE(m_window->currentHandle(), lqsim_handle_of(kMac));
+        QVERIFY(m_h.open(kMac, QByteArray("{\"type\":10,\"mac\":\"") + kMac +
+                                   "\",\"traffic\":{\"a\":{\"load\":0.4},\"b\":{\"load\":0.2}}}"));
     }
 
-    void cleanup()
-    {
-        m_probe.reset();
-        m_window.reset();
-    }
+    void cleanup() { m_h.close(); }
 
     void countsFromTheFirstRefreshAfterSelection()
     {
-        const StatsThreadInfo first = poll();
+        const StatsThreadInfo first = m_h.poll(0);
         QCOMPARE(logLines(), QStringList{"Link Up"});
         auto *packets = child<QTableWidget>("tableWidget");
         auto *errors = child<QTableWidget>("tableWidget_4");
@@ -68,8 +44,7 @@ private slots:
         QCOMPARE(texts(packets, 0), (QStringList{"0", "0", "-"}));
         QCOMPARE(texts(errors, 0), (QStringList{"0", "0", "-"}));
 
-        lqsim_advance_clock(1000);
-        const StatsThreadInfo second = poll();
+        const StatsThreadInfo second = m_h.poll();
         const auto &a0 = first.statistics.u.ports.portA;
         const auto &a1 = second.statistics.u.ports.portA;
         QVERIFY(a1.validPackets > a0.validPackets);
@@ -97,26 +72,22 @@ private slots:
 
     void linkFlapLogsDownThenUpAndRestartsCounters()
     {
-        poll();
-        lqsim_advance_clock(1000);
-        poll();
+        m_h.poll(0);
+        m_h.poll();
         QVERIFY(child<QTableWidget>("tableWidget")->item(0, 0)->text().toULongLong() > 0);
 
         QCOMPARE(lqsim_set_link(kMac, 0, 0), 0);
         QCOMPARE(lqsim_set_link(kMac, 1, 0), 0);
-        lqsim_advance_clock(1000);
-        const StatsThreadInfo down = poll();
+        const StatsThreadInfo down = m_h.poll();
         QCOMPARE(logLines(), (QStringList{"Link Up", "Link Down"}));
         // A first sample again: totals and rates restart from the cleared texts.
         QCOMPARE(texts(child<QTableWidget>("tableWidget"), 0), (QStringList{"0", "0", "-"}));
 
         QCOMPARE(lqsim_set_link(kMac, 0, 1), 0);
         QCOMPARE(lqsim_set_link(kMac, 1, 1), 0);
-        lqsim_advance_clock(1000);
-        poll();
+        m_h.poll();
         QCOMPARE(logLines(), (QStringList{"Link Up", "Link Down", "Link Up"}));
-        lqsim_advance_clock(1000);
-        const StatsThreadInfo later = poll();
+        const StatsThreadInfo later = m_h.poll();
         // The totals count from the refresh that noticed the drop.
         QCOMPARE(child<QTableWidget>("tableWidget")->item(0, 0)->text(),
                  QString::number(later.statistics.u.ports.portA.validPackets -
@@ -126,29 +97,18 @@ private slots:
     void alarmsEveryRefreshWhileTheLevelHolds()
     {
         child<QCheckBox>("log_a_bw_check")->setChecked(true); // threshold 0.00: always reached
-        for (int i = 0; i < 4; ++i) {
-            poll();
-            lqsim_advance_clock(1000);
-        }
+        for (int i = 0; i < 4; ++i)
+            m_h.poll(i == 0 ? 0 : 1000);
         const QStringList lines = logLines();
         // Link Up, then one alarm per refresh after the baseline was taken.
         QCOMPARE(lines.size(), 4);
         QVERIFY(lines.mid(1).filter(QRegularExpression("^Port A Bandwidth usage > 0\\.00% \\(\\d+\\.\\d\\d%\\)$")).size() == 3);
         child<QPushButton>("log_clear_btn")->click();
-        poll();
+        m_h.poll();
         QCOMPARE(logLines().size(), 1);
     }
 
 private:
-    // One poll, answered and handled by the window (the window's reply slot is
-    // connected before the probe's, so it has run when the probe sees it).
-    StatsThreadInfo poll()
-    {
-        const auto before = m_probe->status.size();
-        QMetaObject::invokeMethod(m_window.get(), "updateStats");
-        [&] { QTRY_COMPARE(m_probe->status.size(), before + 1); }();
-        return m_probe->status.last();
-    }
     // The log's lines without their time stamps.
     QStringList logLines() const
     {
@@ -165,10 +125,9 @@ private:
             cells << (table->item(row, column) ? table->item(row, column)->text() : QString());
         return cells;
     }
-    template <typename W> W *child(const char *name) const { return m_window->findChild<W *>(QLatin1String(name)); }
+    template <typename W> W *child(const char *name) const { return m_h.child<W>(name); }
 
-    std::unique_ptr<MainWindow> m_window;
-    std::unique_ptr<WorkerProbe> m_probe;
+    WindowHarness m_h;
 };
 
 QTEST_MAIN(tst_Monitoring)

@@ -5,17 +5,12 @@
 // bullet goes red, yellow, green as the receiver acquires its fix, and
 // "set time from GPS" changes the time source the device reports.
 
-#include "lqsim.h"
-#include "mainwindow.h"
-#include "workerprobe.h"
+#include "windowharness.h"
 
 #include <QLabel>
 #include <QPushButton>
-#include <QSettings>
 #include <QTest>
-#include <QTimer>
 
-#include <memory>
 
 namespace {
 const char *const kMac = "02:4c:51:00:07:01";
@@ -34,51 +29,33 @@ QString colourOf(const QLabel *bullet)
 class tst_TimingFlow : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        registerStatsThreadInfo();
-        registerLumenquillDevice();
-        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Hollerby", "LumenquillManager").clear();
-    }
+    void initTestCase() { WindowHarness::prepare(); }
 
     void fixAcquiredAndClockSetFromGps()
     {
-        // The device's clock follows the simulator clock as it read at power-up.
-        lqsim_use_manual_clock(1764892800000ull);
-        QCOMPARE(lqsim_load_scenario_text((QByteArray(R"({"devices":[{"type":10,"mac":")") + kMac + "\"}]}").constData()), 0);
-        MainWindow window;
-        window.findChild<QTimer *>(QStringLiteral("pollTimer"))->stop();
-        WorkerProbe probe(window.worker());
-        lqsim_advance_clock(0);
-        QTRY_COMPARE(window.currentHandle(), lqsim_handle_of(kMac));
-        auto *fix = window.findChild<QLabel *>(QStringLiteral("GPSFixBullet"));
-        auto *source = window.findChild<QLabel *>(QStringLiteral("TimingTimeSource"));
-
-        auto poll = [&] {
-            const auto before = probe.status.size();
-            lqsim_advance_clock(1000);
-            QMetaObject::invokeMethod(&window, "updateStats");
-            QTRY_COMPARE(probe.status.size(), before + 1);
-        };
+        WindowHarness h;
+        QVERIFY(h.open(kMac, QByteArray(R"({"type":10,"mac":")") + kMac + "\"}"));
+        auto *fix = h.child<QLabel>("GPSFixBullet");
+        auto *source = h.child<QLabel>("TimingTimeSource");
         QStringList colours;
         auto note = [&] {
             if (colours.isEmpty() || colours.last() != colourOf(fix))
                 colours << colourOf(fix);
         };
         for (int s = 0; s < 10; ++s) {
-            poll();
+            h.poll();
             note();
         }
         QVERIFY2(source->text().isEmpty(), qPrintable(source->text()));
 
-        window.findChild<QPushButton *>(QStringLiteral("TimingSetGPSTime"))->click();
+        h.child<QPushButton>("TimingSetGPSTime")->click();
         TimingTimeSet set{};
         QTRY_COMPARE(lqsim_last_timing_time(kMac, &set), 0);
-        poll();
+        h.poll();
         QCOMPARE(source->text(), QStringLiteral("GPS"));
 
         for (int s = 0; s < 60 && colourOf(fix) != QLatin1String("green"); ++s) {
-            poll();
+            h.poll();
             note();
         }
         QCOMPARE(colours, (QStringList{"red", "yellow", "green"}));
