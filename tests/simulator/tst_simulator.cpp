@@ -736,25 +736,6 @@ private slots:
         }
     }
 
-    void counterRulesReadBack()
-    {
-        start(scenario({device(14, kMacA)}), 1);
-        const uint64_t h = handle(kMacA);
-        CounterV2Config seen{};
-        for (uint32_t index : {3u, 15u}) {
-            CounterV2Config rule = patterned<CounterV2Config>(uint8_t(index));
-            rule.index = index;
-            QCOMPARE(LumenquillAPISetCounterV2(h, rule), 0);
-            QCOMPARE(lqsim_last_counter_v2(kMacA, index, &seen), 0);
-            QCOMPARE(bytesOf(seen), bytesOf(rule));
-        }
-        QCOMPARE(lqsim_last_counter_v2(kMacA, 4, &seen), -1);
-        QCOMPARE(lqsim_last_counter_v2(kMacA, 16, &seen), -1);
-        CounterV2Config beyond{};
-        beyond.index = 16;
-        QCOMPARE(LumenquillAPISetCounterV2(h, beyond), int(LQSIM_ERR_INVALID_ARGUMENT));
-    }
-
     void faultModes_data()
     {
         QTest::addColumn<int>("mode");
@@ -923,38 +904,6 @@ private slots:
                 QCOMPARE(lqsim_replug(kMacA), -1);
             }
         }
-    }
-
-    void firmwareInstalledAtNextBoot()
-    {
-        start(scenario({device(14, kMacA, "\"versions\": {\"software\": \"5.0.6.1\", \"hardware\": 1402}"),
-                        device(14, kMacB, "\"versions\": {\"software\": \"5.0.6.1\", \"hardware\": 1402}")}),
-              2);
-        const QString goodPath = m_dir.filePath(QStringLiteral("new.img"));
-        const QString badPath = m_dir.filePath(QStringLiteral("bad.img"));
-        QVERIFY(writeFile(goodPath, imageBytes({14}, {6, 1, 0, 2}, 1510, false)));
-        QVERIFY(writeFile(badPath, imageBytes({14}, {6, 1, 0, 2}, 1510, true)));
-        QCOMPARE(LumenquillAPIFirmwareUpdateStart(handle(kMacA), goodPath.toStdWString().c_str()), 0);
-        QCOMPARE(LumenquillAPIFirmwareUpdateStart(handle(kMacB), badPath.toStdWString().c_str()), 0);
-        lqsim_advance_clock(LQSIM_FIRMWARE_UPDATE_MS);
-
-        DeviceVersions versions{};
-        QCOMPARE(LumenquillAPIGetVersions(handle(kMacA), &versions), 0);
-        QCOMPARE(versions.softwareVersion[0], uint8_t(5)); // still running the old one
-
-        // A's restart boots the new image; B's cable is pulled and put back.
-        QCOMPARE(LumenquillAPIRestartDevice(handle(kMacA)), 0);
-        QCOMPARE(lqsim_replug(kMacB), 0);
-        lqsim_advance_clock(LQSIM_RESTART_MS);
-        QCOMPARE(LumenquillAPIGetVersions(handle(kMacA), &versions), 0);
-        QCOMPARE(QByteArray(reinterpret_cast<char *>(versions.softwareVersion), 4), QByteArray("\6\1\0\2", 4));
-        QCOMPARE(versions.hardwareFirmwareVersion, 1510u);
-        QCOMPARE(QByteArray(reinterpret_cast<char *>(versions.driverVersion), 4), QByteArray("\1\11\22\0", 4));
-        QCOMPARE(LumenquillAPIGetVersions(handle(kMacB), &versions), 0);
-        QCOMPARE(QByteArray(reinterpret_cast<char *>(versions.softwareVersion), 4), QByteArray("\5\0\6\1", 4));
-        QCOMPARE(versions.hardwareFirmwareVersion, 1402u);
-        uint32_t percent = 0;
-        QCOMPARE(LumenquillAPIFirmwareUpdateGetProgress(handle(kMacA), &percent), int(LQSIM_ERR_NOT_READY));
     }
 
     void firmwareWithoutCrc32GeneratorFails()
