@@ -5,26 +5,20 @@
 
 #include "devicemodel.h"
 
+#include "portsettings.h"
+
 namespace {
 
 const char *const kUnknown = "Unknown Lumenquill";
 const char *const kWarning = ":/images/warning.png";
 
+// The Features tab spells the duplex out; the port status table abbreviates it.
 QString portLinkText(uint32_t speed, uint32_t duplex, const char *prefix)
 {
-    const QString duplexText = duplex == 0 ? QStringLiteral("Full Duplex") : QStringLiteral("Half Duplex");
-    switch (speed) {
-    case LQ_LINK_10G:
-        return QString::fromLatin1(prefix) + QStringLiteral("10Gbps %1").arg(duplexText);
-    case LQ_LINK_1G:
-        return QString::fromLatin1(prefix) + QStringLiteral("1Gbps %1").arg(duplexText);
-    case LQ_LINK_100M:
-        return QString::fromLatin1(prefix) + QStringLiteral("100Mbps %1").arg(duplexText);
-    case LQ_LINK_10M:
-        return QString::fromLatin1(prefix) + QStringLiteral("10Mbps %1").arg(duplexText);
-    default:
+    const char *name = PortSettings::linkSpeedName(speed);
+    if (!name)
         return {};
-    }
+    return QString::asprintf("%s%s %s", prefix, name, duplex == 0 ? "Full Duplex" : "Half Duplex");
 }
 
 } // namespace

@@ -164,27 +164,29 @@ void storeSpanLoopback(DeviceFeatures *features, uint32_t caps, bool spanChecked
         features->tap_mode = spanChecked ? kTapModeSpanOn : kTapModeSpanOff;
 }
 
-QString linkText(uint32_t speedCode, uint32_t duplex)
+const char *linkSpeedName(uint32_t speedCode)
 {
-    const char *speed = nullptr;
     switch (speedCode) {
     case LQ_LINK_10M:
-        speed = "10Mbps";
-        break;
+        return "10Mbps";
     case LQ_LINK_100M:
-        speed = "100Mbps";
-        break;
+        return "100Mbps";
     case LQ_LINK_1G:
-        speed = "1Gbps";
-        break;
+        return "1Gbps";
     case LQ_LINK_10G:
-        speed = "10Gbps";
-        break;
-    case LQ_LINK_DOWN:
-        return QStringLiteral("Down");
+        return "10Gbps";
     default:
-        return QStringLiteral("Unknown");
+        return nullptr;
     }
+}
+
+QString linkText(uint32_t speedCode, uint32_t duplex)
+{
+    if (speedCode == LQ_LINK_DOWN)
+        return QStringLiteral("Down");
+    const char *speed = linkSpeedName(speedCode);
+    if (!speed)
+        return QStringLiteral("Unknown");
     return QString::asprintf("%s %s", speed, duplex == 0 ? "FDX" : "HDX");
 }
 

@@ -85,6 +85,9 @@ bool loopbackShown(const DeviceFeatures &features, uint32_t caps);
 // support (else kept as last read), loopback 0 without loopback support.
 void storeSpanLoopback(DeviceFeatures *features, uint32_t caps, bool spanChecked, bool loopbackChecked);
 
+// "10Mbps" … "10Gbps" for a link speed code; null for down, unknown and
+// undefined codes.
+const char *linkSpeedName(uint32_t speedCode);
 // "1Gbps FDX", "Unknown" (code 4 and undefined codes), "Down" (code 5).
 QString linkText(uint32_t speedCode, uint32_t duplex);
 bool linkUp(uint32_t speedCode);
