@@ -120,9 +120,11 @@ class tst_DiskDump : public QObject {
         return s;
     }
 
-    // Reads one file with both tools; answers the packets tshark saw. fcs:
-    // every frame must end in an FCS that Wireshark checks.
-    int checkFile(const QString &file, int snapLength, bool fcs)
+    // Which frames end in an FCS that Wireshark checks.
+    enum Fcs { NoFcs, EveryFrame, WholeFrames };
+
+    // Reads one file with both tools; answers the packets tshark saw.
+    int checkFile(const QString &file, int snapLength, Fcs fcs)
     {
         const QString out = m_dir.filePath("tool.txt");
         const Run info = runTool("capinfos", {"-M", file}, out);
@@ -136,29 +138,36 @@ class tst_DiskDump : public QObject {
             QVERIFY2(info.output.contains(QString("Capture length = %1").arg(snapLength)), qPrintable(info.output));
         }();
         const Run read = runTool("tshark", {"-r", file, "-T", "fields", "-e", "frame.interface_id", "-e",
-                                            "frame.cap_len", "-e", "eth.fcs.status"},
+                                            "frame.cap_len", "-e", "frame.len", "-e", "eth.fcs.status"},
                                  out);
         int packets = -1;
         [&] {
             QVERIFY2(read.exitCode == 0, qPrintable("tshark failed on " + file + ": " + read.output));
             const QStringList lines = read.output.split('\n', Qt::SkipEmptyParts);
+            int whole = 0;
             for (const QString &line : lines) {
                 const QStringList fields = line.split('\t');
-                QVERIFY2(fields.size() == 3, qPrintable(line));
+                QVERIFY2(fields.size() == 4, qPrintable(line));
                 QVERIFY2(fields[0] == "0" || fields[0] == "1", qPrintable(line));
                 QVERIFY2(fields[1].toInt() <= snapLength, qPrintable(line));
-                // With keep_crc the frames carry their FCS and Wireshark checks
-                // it. Without, Wireshark may still guess one, so absence is not
-                // asserted.
-                if (fcs)
-                    QVERIFY2(!fields[2].isEmpty(), qPrintable(line));
+                // Without keep_crc Wireshark may still guess an FCS, so its
+                // absence is asserted only where the file says there is none.
+                const bool isWhole = fields[1] == fields[2];
+                whole += isWhole;
+                if (fcs == EveryFrame || (fcs == WholeFrames && isWhole))
+                    QVERIFY2(!fields[3].isEmpty(), qPrintable("no FCS checked: " + line));
+                if (fcs == WholeFrames && !isWhole)
+                    QVERIFY2(fields[3].isEmpty(), qPrintable("a cut frame read as having an FCS: " + line));
             }
+            // Both kinds of frame must have been seen for the check to mean anything.
+            if (fcs == WholeFrames)
+                QVERIFY2(whole > 0 && whole < int(lines.size()), qPrintable(QString::number(whole)));
             packets = int(lines.size());
         }();
         return packets;
     }
 
-    int checkAll(const QStringList &files, int snapLength, bool fcs)
+    int checkAll(const QStringList &files, int snapLength, Fcs fcs = NoFcs)
     {
         int total = 0;
         for (const QString &file : files) {
@@ -194,19 +203,20 @@ private slots:
     {
         QTest::addColumn<QByteArray>("features");
         QTest::addColumn<int>("snapLength");
-        QTest::addColumn<bool>("fcs");
-        QTest::newRow("plain") << QByteArray() << 65535 << false;
-        QTest::newRow("sliced") << QByteArray(R"("packet_slicing":1,"slicing_length":128)") << 128 << false;
-        QTest::newRow("keep crc") << QByteArray(R"("keep_crc":1)") << 65535 << true;
+        QTest::addColumn<int>("fcs");
+        QTest::newRow("plain") << QByteArray() << 65535 << int(NoFcs);
+        QTest::newRow("sliced") << QByteArray(R"("packet_slicing":1,"slicing_length":128)") << 128 << int(NoFcs);
+        QTest::newRow("keep crc") << QByteArray(R"("keep_crc":1)") << 65535 << int(EveryFrame);
+        // Slicing cuts the FCS off the longer frames.
         QTest::newRow("sliced, keep crc") << QByteArray(R"("keep_crc":1,"packet_slicing":1,"slicing_length":96)") << 96
-                                          << false; // the FCS may be sliced away with the frame's end
+                                          << int(WholeFrames);
     }
 
     void filesMatchTheSettings()
     {
         QFETCH(QByteArray, features);
         QFETCH(int, snapLength);
-        QFETCH(bool, fcs);
+        QFETCH(int, fcs);
         startDevice(features);
         const QString path = m_captureDir + "/capture.pcapng";
         QCOMPARE(configure(path, 0, 0, false, 0), 0);
@@ -222,7 +232,7 @@ private slots:
         QCOMPARE(captureFiles(m_captureDir), QStringList{path});
         const uint64_t reported = writtenPackets();
         QVERIFY(reported > 100);
-        QCOMPARE(uint64_t(checkAll({path}, snapLength, fcs)), reported);
+        QCOMPARE(uint64_t(checkAll({path}, snapLength, Fcs(fcs))), reported);
     }
 
     void rotation_data()
@@ -267,7 +277,7 @@ private slots:
             if (maxSize != 0)
                 QVERIFY(uint64_t(QFileInfo(file).size()) <= maxSize);
         }
-        const int inFiles = checkAll(files, 65535, false);
+        const int inFiles = checkAll(files, 65535);
         if (loop) {
             // The ring keeps the newest files under their sequence numbers.
             QVERIFY(opened > uint64_t(count));
@@ -335,7 +345,7 @@ private slots:
         QVERIFY(busy.bufferedBytes <= buffer);
         QVERIFY(busy.writtenBytes > 0);
         QCOMPARE(LumenquillAPIDiskDumpStop(handle()), 0);
-        QCOMPARE(uint64_t(checkAll({path}, 65535, false)), writtenPackets());
+        QCOMPARE(uint64_t(checkAll({path}, 65535)), writtenPackets());
     }
 
     void unplugAndUninitialiseLeaveValidFiles_data()
@@ -362,7 +372,7 @@ private slots:
         lqsim_advance_clock(0);
         const QStringList written = captureFiles(m_captureDir);
         QCOMPARE(uint64_t(written.size()), files);
-        QCOMPARE(uint64_t(checkAll(written, 65535, false)), packets);
+        QCOMPARE(uint64_t(checkAll(written, 65535)), packets);
     }
 };
 
