@@ -40,6 +40,9 @@ void FeaturesPanel::applyCapabilities(uint32_t caps, bool on)
     m_ui->progressBar->setMaximum(100);
     m_ui->restart_device_btn->setEnabled(on);
     m_ui->features_flash_btn->setEnabled(on && (caps & LQ_CAP_FIRMWARE_FLASH));
+    // Setting a variant restarts the device: never in the middle of an update.
+    m_controlsOn = on;
+    m_ui->FirmwareSelectionBT->setEnabled(on && (caps & LQ_CAP_FIRMWARE_VARIANTS));
 }
 
 void FeaturesPanel::showFeatures(const DeviceFeatures &features, uint32_t caps)
@@ -74,7 +77,7 @@ void FeaturesPanel::showFeatures(const DeviceFeatures &features, uint32_t caps)
 
     if (caps & LQ_CAP_FIRMWARE_VARIANTS) {
         m_ui->FirmwareSelectionCB->setCurrentIndex(features.firmware_variant);
-        m_ui->FirmwareSelectionBT->setEnabled(true);
+        m_ui->FirmwareSelectionBT->setEnabled(m_controlsOn);
         m_ui->FirmwareSelection->show();
     } else {
         m_ui->FirmwareSelection->hide();

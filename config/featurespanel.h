@@ -41,4 +41,5 @@ public:
 
 private:
     std::unique_ptr<Ui::FeaturesPanel> m_ui;
+    bool m_controlsOn = false; // as the last applyCapabilities left the device controls
 };

@@ -150,7 +150,11 @@ int LumenquillAPIGetTimingStatus(uint64_t handle, TimingStatus *status)
 int LumenquillAPIDiskDumpGetStatus(uint64_t handle, DiskDumpStatus *status)
 {
     return onDevice(ApiFunction::DiskDumpGetStatus, handle, status,
-                    [&](SimulatedDevice &d, uint64_t) { return d.diskDumpStatus(status); });
+                    [&](SimulatedDevice &d, uint64_t t) {
+                        // Up to the moment, not to the last step of the capture thread.
+                        d.pumpDiskDump(t);
+                        return d.diskDumpStatus(status);
+                    });
 }
 
 int LumenquillAPIGetDeviceFeatures(uint64_t handle, DeviceFeatures *features)

@@ -57,6 +57,7 @@ private slots:
         QTRY_COMPARE(m_boxes->texts.value(0), kOffer);
         QVERIFY(m_window->updateInProgress());
         QVERIFY(!child<QPushButton>("restart_device_btn")->isEnabled());
+        QVERIFY(!child<QPushButton>("FirmwareSelectionBT")->isEnabled());
         QVERIFY(!child<QLineEdit>("features_firmware_file")->text().isEmpty());
 
         QList<int> progress;
@@ -73,6 +74,7 @@ private slots:
         QCOMPARE(child<QProgressBar>("progressBar")->value(), 100);
         QVERIFY(!m_window->updateInProgress());
         QVERIFY(child<QPushButton>("restart_device_btn")->isEnabled());
+        QVERIFY(child<QPushButton>("FirmwareSelectionBT")->isEnabled());
     }
 
     void corruptImageFails()
