@@ -13,6 +13,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace lqsim {
 
 namespace {
@@ -115,6 +118,7 @@ int DiskDump::start(DevicePhysics &physics, const DeviceFeatures &features, uint
     m_written = 0;
     m_dropped = 0;
     m_packets = 0;
+    m_uncommittedPackets = 0;
     m_alarm = false;
     m_error = 0;
     m_running = true;
@@ -148,6 +152,7 @@ void DiskDump::pump(DevicePhysics &physics, uint64_t nowMs)
         const uint64_t to = std::min(nowMs, m_lastMs + kStepMs);
         step(physics, m_lastMs, to);
         m_lastMs = to;
+        commit();
     }
     if (!m_running)
         physics.closeCaptureTap();
@@ -239,7 +244,7 @@ void DiskDump::writePacket(const CapturedPacket &packet, uint64_t atMs)
     }
     if (writeBytes(m_block)) {
         ++m_filePackets;
-        ++m_packets;
+        ++m_uncommittedPackets;
     }
 }
 
@@ -256,8 +261,8 @@ bool DiskDump::openFile(uint64_t atMs)
         // A ring: the oldest file makes room for the newest.
         std::remove(fileName(m_path, m_fileIndex - m_config.fileCount).c_str());
     }
-    const std::string name = fileName(m_path, m_fileIndex);
-    m_file = std::fopen(name.c_str(), "wb");
+    m_fileName = fileName(m_path, m_fileIndex);
+    m_file = std::fopen(m_fileName.c_str(), "wb");
     if (!m_file) {
         fail(errno ? errno : EIO);
         return false;
@@ -265,6 +270,7 @@ bool DiskDump::openFile(uint64_t atMs)
     std::setvbuf(m_file, nullptr, _IOFBF, 1 << 20);
     ++m_filesOpened;
     m_fileBytes = 0;
+    m_committedBytes = 0;
     m_filePackets = 0;
     m_fileStartMs = atMs;
 
@@ -297,12 +303,13 @@ bool DiskDump::openFile(uint64_t atMs)
         if (!writeBytes(m_block))
             return false;
     }
-    return true;
+    // A file that exists is a readable capture file from the start.
+    return commit();
 }
 
 void DiskDump::closeFile()
 {
-    if (!m_file)
+    if (!m_file || !commit())
         return;
     std::FILE *file = m_file;
     m_file = nullptr;
@@ -322,15 +329,40 @@ bool DiskDump::writeBytes(const std::vector<uint8_t> &bytes)
     return true;
 }
 
+bool DiskDump::commit()
+{
+    if (!m_file)
+        return false;
+    if (std::fflush(m_file) != 0) {
+        fail(errno ? errno : EIO);
+        return false;
+    }
+    m_packets += m_uncommittedPackets;
+    m_uncommittedPackets = 0;
+    m_committedBytes = m_fileBytes;
+    return true;
+}
+
 void DiskDump::fail(int error)
 {
     m_error = error;
     m_running = false;
-    if (m_file) {
-        std::FILE *file = m_file;
-        m_file = nullptr;
-        std::fclose(file);
-    }
+    m_uncommittedPackets = 0;
+    if (!m_file)
+        return;
+    std::FILE *file = m_file;
+    m_file = nullptr;
+    std::fclose(file);
+    // A write that failed half way leaves a torn block at the end: cut the
+    // file back to its last complete block, or remove it when it has none.
+    // Only a regular file: the path may name a device.
+    struct stat info {};
+    if (::stat(m_fileName.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return;
+    if (m_committedBytes == 0)
+        std::remove(m_fileName.c_str());
+    else if (::truncate(m_fileName.c_str(), off_t(m_committedBytes)) != 0)
+        std::remove(m_fileName.c_str());
 }
 
 void DiskDump::status(DiskDumpStatus *out) const

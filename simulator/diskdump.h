@@ -62,7 +62,7 @@ public:
     void pump(DevicePhysics &physics, uint64_t nowMs);
     bool running() const { return m_running; }
     void status(DiskDumpStatus *out) const;
-    // Packets written and files opened by the current or last capture, for
+    // Packets on disk and files opened by the current or last capture, for
     // the control API (a ring deletes files, so they need not all exist).
     uint64_t packetsWritten() const { return m_packets; }
     uint64_t filesOpened() const { return m_filesOpened; }
@@ -76,6 +76,7 @@ private:
     bool openFile(uint64_t atMs);
     void closeFile();
     bool writeBytes(const std::vector<uint8_t> &bytes);
+    bool commit();
     void fail(int error);
 
     bool m_configured = false;
@@ -87,9 +88,12 @@ private:
     // Capture state.
     DeviceFeatures m_features{};
     std::FILE *m_file = nullptr;
+    std::string m_fileName;
     uint64_t m_fileIndex = 0;       // sequence number of the open file
     uint64_t m_filesOpened = 0;
     uint64_t m_fileBytes = 0;
+    uint64_t m_committedBytes = 0;  // of the open file, known to be on disk
+    uint64_t m_uncommittedPackets = 0;
     uint64_t m_filePackets = 0;
     uint64_t m_fileStartMs = 0;
     uint64_t m_lastMs = 0;          // the tap has been read up to here

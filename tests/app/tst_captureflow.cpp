@@ -5,6 +5,7 @@
 // window, simulated traffic in between, and Wireshark's own tools reading
 // what the device wrote.
 
+#include "modalanswerer.h"
 #include "windowharness.h"
 
 #include <QLineEdit>
@@ -12,6 +13,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
 
 namespace {
 const char *const kMac = "02:4c:51:00:08:01";
@@ -67,6 +70,28 @@ private slots:
         const QStringList names = frames.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(names.count("Port A") + names.count("Port B"), packets.captured(1).toInt());
         QVERIFY(names.contains("Port A") && names.contains("Port B"));
+    }
+
+    // A capture that cannot write tells the operator once, not at every poll,
+    // and leaves the tab ready for another try.
+    void unwritableFileGivesOneBox()
+    {
+        ModalAnswerer boxes;
+        WindowHarness h;
+        QVERIFY(h.open(kMac, QByteArray(R"({"type":10,"mac":")") + kMac + "\"}"));
+        h.poll();
+        QTemporaryDir dir;
+        h.child<QLineEdit>("capture_filename")->setText(dir.filePath("missing/run.pcapng"));
+        auto *start = h.child<QPushButton>("capture_start_btn");
+        start->click();
+        StatsThreadInfo last;
+        for (int s = 0; s < 5; ++s)
+            last = h.poll();
+        QCOMPARE(last.diskDumpStatus.errorCode, ENOENT);
+        QVERIFY(!last.diskDumpStatus.running);
+        QTRY_COMPARE(boxes.titles, QStringList{"Direct Capture"});
+        QTRY_VERIFY(start->isEnabled());
+        QCOMPARE(start->text(), QString("Start Capture"));
     }
 };
 

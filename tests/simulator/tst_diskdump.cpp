@@ -8,15 +8,18 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -297,10 +300,11 @@ private slots:
 
     void unwritablePathReportsAnError_data()
     {
-        QTest::addColumn<QString>("relativePath");
+        QTest::addColumn<QString>("relativePath"); // to the capture folder, or absolute
         QTest::addColumn<int>("error");
         QTest::newRow("missing folder") << "missing/capture.pcapng" << ENOENT;
         QTest::newRow("a folder") << "." << EISDIR;
+        QTest::newRow("full disk") << "/dev/full" << ENOSPC; // opens, every write fails
     }
 
     void unwritablePathReportsAnError()
@@ -308,13 +312,42 @@ private slots:
         QFETCH(QString, relativePath);
         QFETCH(int, error);
         startDevice({});
-        QCOMPARE(configure(m_captureDir + '/' + relativePath, 0, 0, false, 0), 0);
+        const QString path = relativePath.startsWith('/') ? relativePath : m_captureDir + '/' + relativePath;
+        QCOMPARE(configure(path, 0, 0, false, 0), 0);
         QCOMPARE(LumenquillAPIDiskDumpStart(handle()), 0);
         lqsim_advance_clock(1000);
         const DiskDumpStatus s = status();
         QCOMPARE(s.running, uint8_t(0));
         QCOMPARE(s.errorCode, error);
         QCOMPARE(writtenPackets(), uint64_t(0));
+        QCOMPARE(LumenquillAPIDiskDumpStop(handle()), 0);
+    }
+
+    // A disk that fills mid-capture (here a file size limit) stops the
+    // capture with the error and leaves the file readable up to its last
+    // complete packet.
+    void writeFailureLeavesAReadableFile()
+    {
+        startDevice({});
+        const QString path = m_captureDir + "/capture.pcapng";
+        QCOMPARE(configure(path, 0, 0, false, 0), 0);
+        constexpr rlim_t kLimit = 200000; // about a second of this traffic
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit small = saved;
+        small.rlim_cur = kLimit;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        QCOMPARE(LumenquillAPIDiskDumpStart(handle()), 0);
+        lqsim_advance_clock(3000);
+        const DiskDumpStatus s = status();
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
+        QCOMPARE(s.running, uint8_t(0));
+        QCOMPARE(s.errorCode, EFBIG);
+        const uint64_t packets = writtenPackets();
+        QVERIFY(packets > 0);
+        QVERIFY(QFileInfo(path).size() <= qint64(kLimit));
+        QCOMPARE(uint64_t(checkAll({path}, 65535)), packets);
         QCOMPARE(LumenquillAPIDiskDumpStop(handle()), 0);
     }
 
