@@ -25,6 +25,7 @@ constexpr uint32_t kInterfaceDescription = 0x00000001;
 constexpr uint32_t kEnhancedPacket = 0x00000006;
 constexpr uint16_t kLinkTypeEthernet = 1;
 constexpr uint32_t kDefaultSnapLength = 65535;
+constexpr uint64_t kWriteBufferBytes = 1 << 20;
 constexpr uint32_t kCrcErrorFlag = 1u << 24; // epb_flags: link-layer CRC error
 constexpr uint64_t kBufferLowWaterPercent = 50;
 
@@ -117,7 +118,7 @@ int DiskDump::start(DevicePhysics &physics, const DeviceFeatures &features, uint
     m_fill = 0;
     m_written = 0;
     m_dropped = 0;
-    m_packets = 0;
+    m_committedPackets = 0;
     m_uncommittedPackets = 0;
     m_alarm = false;
     m_error = 0;
@@ -152,7 +153,9 @@ void DiskDump::pump(DevicePhysics &physics, uint64_t nowMs)
         const uint64_t to = std::min(nowMs, m_lastMs + kStepMs);
         step(physics, m_lastMs, to);
         m_lastMs = to;
-        commit();
+        // Committing is a flush: once per write buffer's worth, as stdio would.
+        if (m_fileBytes - m_committedBytes >= kWriteBufferBytes)
+            commit();
     }
     if (!m_running)
         physics.closeCaptureTap();
@@ -267,7 +270,7 @@ bool DiskDump::openFile(uint64_t atMs)
         fail(errno ? errno : EIO);
         return false;
     }
-    std::setvbuf(m_file, nullptr, _IOFBF, 1 << 20);
+    std::setvbuf(m_file, nullptr, _IOFBF, kWriteBufferBytes);
     ++m_filesOpened;
     m_fileBytes = 0;
     m_committedBytes = 0;
@@ -337,7 +340,7 @@ bool DiskDump::commit()
         fail(errno ? errno : EIO);
         return false;
     }
-    m_packets += m_uncommittedPackets;
+    m_committedPackets += m_uncommittedPackets;
     m_uncommittedPackets = 0;
     m_committedBytes = m_fileBytes;
     return true;

@@ -62,9 +62,10 @@ public:
     void pump(DevicePhysics &physics, uint64_t nowMs);
     bool running() const { return m_running; }
     void status(DiskDumpStatus *out) const;
-    // Packets on disk and files opened by the current or last capture, for
+    // Packets in the files (some perhaps still in the write buffer) and files
+    // opened by the current or last capture, for
     // the control API (a ring deletes files, so they need not all exist).
-    uint64_t packetsWritten() const { return m_packets; }
+    uint64_t packetsWritten() const { return m_committedPackets + m_uncommittedPackets; }
     uint64_t filesOpened() const { return m_filesOpened; }
 
     // The name of the file with sequence number `index` (0 is the path itself).
@@ -101,7 +102,7 @@ private:
     uint64_t m_fill = 0;            // line bytes in the buffer
     uint64_t m_written = 0;
     uint64_t m_dropped = 0;
-    uint64_t m_packets = 0;
+    uint64_t m_committedPackets = 0;
     bool m_alarm = false;
     int m_error = 0;
     std::vector<uint8_t> m_block;   // scratch for one block

@@ -331,7 +331,7 @@ private slots:
         startDevice({});
         const QString path = m_captureDir + "/capture.pcapng";
         QCOMPARE(configure(path, 0, 0, false, 0), 0);
-        constexpr rlim_t kLimit = 200000; // about a second of this traffic
+        constexpr rlim_t kLimit = 3 << 20; // some twenty seconds of this traffic
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit saved{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -339,7 +339,7 @@ private slots:
         small.rlim_cur = kLimit;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
         QCOMPARE(LumenquillAPIDiskDumpStart(handle()), 0);
-        lqsim_advance_clock(3000);
+        lqsim_advance_clock(40000);
         const DiskDumpStatus s = status();
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
         QCOMPARE(s.running, uint8_t(0));
