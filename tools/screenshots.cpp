@@ -125,7 +125,9 @@ int main(int argc, char **argv)
     loadFirmwareCatalog(catalog, defaultCatalogPath());
     const FirmwareCatalogEntry entry = catalogEntryFor(catalog, qint32(window.currentType()));
     if (!entry.path.isEmpty()) {
-        window.startFirmwareUpdate(window.currentHandle(), entry.path);
+        // As the operator does it: the image in the file field, then Flash.
+        window.findChild<QLineEdit *>(QStringLiteral("features_firmware_file"))->setText(entry.path);
+        window.findChild<QPushButton *>(QStringLiteral("features_flash_btn"))->click();
         for (int s = 0; s < 4; ++s) {
             lqsim_advance_clock(1000);
             QElapsedTimer second;
