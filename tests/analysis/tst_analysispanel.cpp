@@ -1,20 +1,24 @@
 // SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// The VistaGrove tab driving a real supervisor over stand-in programs:
-// bullets per status and per mode, starting and stopping the stack or failing
-// to, the capture folder field and its store, and the look of the tab (saved
-// as analysis-panel.png in the temporary folder).
+// The VistaGrove tab driving a real supervisor over stand-in programs: bullets,
+// starting and stopping the stack or failing to, the capture folder and its store,
+// the look of the tab (saved as analysis-panel.png in the temporary folder), and
+// the configuration file editor: load, OK and Cancel, and its error boxes.
 
 #include "analysispanel.h"
+#include "configfileeditor.h"
+#include "modalanswerer.h"
 #include "standinstack.h"
 #include "ui_analysispanel.h"
+#include "ui_configfileeditor.h"
 
+#include <QDateTime>
+#include <QPushButton>
 #include <QSettings>
 #include <QTest>
 
 using M = VistagroveMonitor;
-Q_DECLARE_METATYPE(M::vistagrovemonitor_target)
 
 namespace {
 
@@ -55,32 +59,19 @@ QRadioButton *mode(const AnalysisPanel &panel, const QString &name)
 class tst_AnalysisPanel : public QObject {
     Q_OBJECT
 private slots:
-    void bulletForStatus_data()
-    {
-        QTest::addColumn<M::vistagrovemonitor_target>("target");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QStringList>("expected");
-        const auto es = M::Target_ElasticSearch;
-        QTest::newRow("stopped") << es << 0 << QStringList{"", "red", ""};
-        QTest::newRow("stopping") << es << 1 << QStringList{"", "yellow", ""};
-        QTest::newRow("started") << es << 2 << QStringList{"", "green", ""};
-        QTest::newRow("starting") << es << 3 << QStringList{"", "yellow", ""};
-        QTest::newRow("error") << es << 4 << QStringList{"", "red", ""};
-        QTest::newRow("disabled") << es << 5 << QStringList{"", "grey", ""};
-        QTest::newRow("unknown status empties") << es << 9 << QStringList{"", "", ""};
-        QTest::newRow("the stack has no bullet") << M::Target_Monitor << 2 << QStringList{"", "", ""};
-    }
-
     void bulletForStatus()
     {
-        QFETCH(M::vistagrovemonitor_target, target);
-        QFETCH(int, status);
-        QFETCH(QStringList, expected);
         AnalysisPanel panel;
         QCOMPARE(bullets(panel), (QStringList{"", "", ""}));
-        panel.slot_vistagrovemonitor_changed(target, M::Status_Started); // so that emptying shows
-        panel.slot_vistagrovemonitor_changed(target, M::vistagrovemonitor_status(status));
-        QCOMPARE(bullets(panel), expected);
+        panel.slot_vistagrovemonitor_changed(M::Target_Monitor, M::Status_Started); // the stack has no bullet
+        QCOMPARE(bullets(panel), (QStringList{"", "", ""}));
+        // Stopped, Stopping, Started, Starting, Error, Disabled, then an unknown status.
+        const QStringList colours{"red", "yellow", "green", "yellow", "red", "grey", ""};
+        for (int status : {0, 1, 2, 3, 4, 5, 9}) {
+            panel.slot_vistagrovemonitor_changed(M::Target_ElasticSearch, M::Status_Started); // so that emptying shows
+            panel.slot_vistagrovemonitor_changed(M::Target_ElasticSearch, M::vistagrovemonitor_status(status));
+            QCOMPARE(bullets(panel), (QStringList{"", colours.at(qMin(status, 6)), ""}));
+        }
     }
 
     void startStop_data()
@@ -94,8 +85,6 @@ private slots:
         QTest::newRow("local, nothing starts") << "Local" << false << QStringList{"red", "red", "red"} << QStringList();
         QTest::newRow("listening, nothing starts")
             << "Listening" << false << QStringList{"red", "grey", "grey"} << QStringList();
-        QTest::newRow("remote, nothing starts")
-            << "Remote" << false << QStringList{"grey", "red", "red"} << QStringList();
     }
 
     void startStop()
@@ -132,16 +121,16 @@ private slots:
             QCOMPARE(bullets(panel), running.replaceInStrings("green", "yellow"));
         }
         QTRY_COMPARE(start->text(), QStringLiteral("Start"));
-        QVERIFY(start->isEnabled());
+        QVERIFY(start->isEnabled() && !panel.stackRunning());
         QCOMPARE(history[M::Target_Monitor], QStringList{"Start"}); // the stack reported stopped once, at the end
-        QVERIFY(!panel.stackRunning());
         QCOMPARE(idleControls(panel), 8);
         QCOMPARE(bullets(panel), preview);
     }
 
+    // Typing after "<temporary folder>/", where only the folder "ab" exists: the
+    // field is red while its folder is missing, and the store follows each keystroke.
     void captureFolder_data()
     {
-        // Typed after "<temporary folder>/", where only the folder "ab" exists.
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QStringList>("colours");
         QTest::newRow("into a missing folder") << "abc" << QStringList{"red", "normal", "red"};
@@ -151,7 +140,6 @@ private slots:
     void captureFolder()
     {
         QFETCH(QString, typed);
-        QFETCH(QStringList, colours);
         QTemporaryDir dir;
         QDir(dir.path()).mkdir("ab");
         const QString store = dir.filePath("store.conf"), key = "LastLocations/VistagroveCaptureDirectory";
@@ -165,20 +153,20 @@ private slots:
         panel.loadSettings();
         QCOMPARE(field->text(), dir.path() + "/");
 
-        // What another reader of the store sees after each keystroke.
-        QStringList stored, shown, texts;
+        QStringList stored, shown, texts; // as another reader of the store sees it
         connect(field, &QLineEdit::textChanged, this, [&] {
             stored << QSettings(store, QSettings::IniFormat).value(key).toString();
             const QString style = field->styleSheet();
             shown << (style == "QLineEdit { }" ? "normal" : style == "QLineEdit { color: red; }" ? "red" : style);
         });
         QTest::keyClicks(field, typed);
-        QCOMPARE(shown, colours);
+        QTEST(shown, "colours");
         for (int i = 1; i <= typed.size(); ++i)
             texts << dir.path() + "/" + typed.left(i);
         QCOMPARE(stored, texts);
     }
 
+    // Every widget lies inside the tab, and every text fits its widget.
     void lookOfTheTab()
     {
         StandInStack stack;
@@ -193,8 +181,6 @@ private slots:
         panel.resize(1250, 800);
         panel.show();
         QVERIFY(QTest::qWaitForWindowExposed(&panel));
-
-        // Every widget lies inside the tab, and every text fits its widget.
         for (QWidget *w : panel.findChildren<QWidget *>()) {
             auto *picture = qobject_cast<QLabel *>(w);
             if (!w->isVisible() || (picture && picture->hasScaledContents()))
@@ -204,6 +190,69 @@ private slots:
             QVERIFY2(w->width() >= least.width() && w->height() >= least.height(), qPrintable(w->objectName()));
         }
         QVERIFY(panel.grab().save(QDir::tempPath() + "/analysis-panel.png"));
+    }
+
+    // The configuration file editor the Edit buttons open, on real files.
+    void editFile_data()
+    {
+        // "@" stands for a temporary folder. Tests run as root, which ignores file
+        // modes, so the files that cannot be opened are a folder and a file in a
+        // folder that does not exist.
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QByteArray>("before"); // null: not written first
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QByteArray>("after"); // null: no such file, after an error box on open and on save
+        const QByteArray yml = "cluster.name: taps\nhttp.port: 9200\n";
+        QTest::newRow("edit then OK") << "@/es.yml" << yml << "path.data: /srv\n" << true << yml + "path.data: /srv\n";
+        QTest::newRow("OK unchanged") << "@/es.yml" << yml << "" << true << yml;
+        QTest::newRow("edit then Cancel") << "@/es.yml" << yml << "junk\n" << false << yml;
+        QTest::newRow("missing file is created") << "@/new.ini" << QByteArray() << "" << false << QByteArray("");
+        QTest::newRow("home relative") << "~/server.ini" << QByteArray("[server]\n") << "port=80\n" << true
+                                       << QByteArray("[server]\nport=80\n");
+        QTest::newRow("folder") << "@" << QByteArray() << "x: 1\n" << true << QByteArray();
+        QTest::newRow("missing folder") << "@/none/x.yml" << QByteArray() << "x: 1\n" << true << QByteArray();
+    }
+
+    void editFile()
+    {
+        QFETCH(QString, path);
+        QFETCH(QByteArray, before);
+        QFETCH(QString, typed);
+        QFETCH(bool, ok);
+        QFETCH(QByteArray, after);
+        QTemporaryDir dir;
+        path.replace('@', dir.path());
+        const QString file = path.startsWith("~/") ? QDir::homePath() + path.mid(1) : path;
+        const QDateTime longAgo = QDateTime::fromSecsSinceEpoch(1'000'000'000);
+        if (!before.isNull()) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(before) == before.size() && f.flush());
+            f.setFileTime(longAgo, QFileDevice::FileModificationTime);
+        }
+
+        ModalAnswerer answerer;
+        ConfigFileEditor editor(path);
+        QCOMPARE(editor.path(), file);
+        QCOMPARE(editor.form()->TextEditor->toPlainText().toUtf8(), before.isNull() ? "" : before);
+        editor.form()->TextEditor->moveCursor(QTextCursor::End);
+        editor.form()->TextEditor->insertPlainText(typed);
+        editor.form()->ButtonBox->button(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
+
+        QCOMPARE(editor.result(), ok ? QDialog::Accepted : QDialog::Rejected);
+        QCOMPARE(QFileInfo(file).isFile(), !after.isNull());
+        QFile written(file);
+        QCOMPARE(written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray(), after);
+        if (!before.isNull()) // OK rewrites even an unchanged file; Cancel leaves it alone
+            QCOMPARE(QFileInfo(file).lastModified() != longAgo, ok);
+        QCOMPARE(answerer.texts.size(), after.isNull() ? 2 : 0);
+        for (int i = 0; i < answerer.texts.size(); ++i) { // each followed by the system's reason
+            const QString text = answerer.texts.at(i);
+            const QString start = (i ? "Failed to save configuration to '" : "Failed to open configuration file '") +
+                                  path + "' : ";
+            QVERIFY2(text.startsWith(start) && text.size() > start.size(), qPrintable(text));
+            QVERIFY(answerer.titles.at(i) == "Edit file" && answerer.icons.at(i) == QMessageBox::Critical);
+        }
     }
 };
 

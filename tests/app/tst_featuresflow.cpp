@@ -1,53 +1,86 @@
 // SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// The Features tab against a simulated device: a click applies the whole
-// record at once and reads it back, "Save" asks the device to keep it,
-// "Restart" and the firmware variant "Set" go through the device.
+// The Features and Network Ports tabs against simulated devices: applying,
+// saving, restarting, firmware variants, port settings, and firmware updates
+// (the demo catalog's offer, progress, result boxes, held controls).
 
 #include "devicecombobox.h"
-#include "lqsim.h"
-#include "mainwindow.h"
 #include "modalanswerer.h"
-#include "statsthread.h"
+#include "windowharness.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QTableWidget>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QSpinBox>
-#include <QTest>
-
-#include <cstring>
-#include <memory>
+#include <QTableWidget>
+#include <QTemporaryDir>
 
 namespace {
 const char *const kMac = "02:4c:51:00:02:01";
+const char *const kOldMac = "02:4c:51:00:05:01";
+const char *const kOtherMac = "02:4c:51:00:05:02";
+const QString kOffer = QStringLiteral("There is a new firmware available for your Lumenquill.\nDo you want to update it now?");
+
+template <typename T> QByteArray bytes(const T &record)
+{
+    return QByteArray(reinterpret_cast<const char *>(&record), sizeof record);
 }
+} // namespace
 
 class tst_FeaturesFlow : public QObject {
     Q_OBJECT
-private slots:
-    void initTestCase()
+    WindowHarness h;
+    std::unique_ptr<ModalAnswerer> m_boxes;
+
+    // The controls come alive with the device's first status.
+    bool open(int type, const QByteArray &extra = {}, const char *mac = kMac)
     {
-        registerStatsThreadInfo();
-        registerLumenquillDevice();
+        if (!h.open(mac, WindowHarness::device(type, mac, extra)))
+            return false;
+        h.poll();
+        return QTest::qWaitFor([&] { return box("features_keep_crc_check")->isEnabled(); });
+    }
+    // Firmware offers come from the demo catalog the build writes.
+    void useDemoCatalog(QMessageBox::StandardButton answer)
+    {
+        qputenv("LUMENQUILL_FIRMWARE_DIR", LQ_DEMO_CATALOG_DIR);
+        m_boxes->setAnswer(answer);
+    }
+    QCheckBox *box(const char *name) const { return h.child<QCheckBox>(name); }
+    QPushButton *button(const char *name) const { return h.child<QPushButton>(name); }
+    // The controls an update holds: Restart, Flash, and Set on models with variants.
+    bool controlsOn(bool on) const
+    {
+        const bool variants = LumenquillAPIGetDeviceCapabilities(h.window->currentType()) & LQ_CAP_FIRMWARE_VARIANTS;
+        return button("restart_device_btn")->isEnabled() == on && button("features_flash_btn")->isEnabled() == on &&
+               button("FirmwareSelectionBT")->isEnabled() == (on && variants);
+    }
+    // The update polls its progress once a second of real time.
+    void runUpdate(int seconds)
+    {
+        for (int s = 0; s < seconds && h.window->updateInProgress(); ++s) {
+            lqsim_advance_clock(1000);
+            QTest::qWait(60);
+        }
     }
 
+private slots:
     void init()
     {
-        lqsim_use_manual_clock(1764892800000ull);
+        WindowHarness::prepare();
         lqsim_clear_failures();
-        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Hollerby", "LumenquillManager").clear();
         m_boxes = std::make_unique<ModalAnswerer>();
     }
-
     void cleanup()
     {
-        m_window.reset();
+        h.close();
         m_boxes.reset();
+        qunsetenv("LUMENQUILL_FIRMWARE_DIR");
     }
 
     void clickAppliesWholeRecordAndReadsBack_data()
@@ -58,66 +91,60 @@ private slots:
         QTest::newRow("slicing length adjustable") << 10 << 200 << true;
         QTest::newRow("fixed slicing length sends 0") << 3 << 0 << false;
     }
-
     void clickAppliesWholeRecordAndReadsBack()
     {
         QFETCH(int, type);
         QFETCH(int, sentSlicingLength);
-        QFETCH(bool, lengthShown);
-        open(QByteArray("{\"type\":") + QByteArray::number(type) + ",\"mac\":\"" + kMac +
-             "\",\"features\":{\"slicing_length\":200,\"packet_slicing\":1}}");
-        auto *keepCrc = child<QCheckBox>("features_keep_crc_check");
-        QTRY_VERIFY(child<QCheckBox>("features_packet_slicing_check")->isChecked());
-        QCOMPARE(child<QSpinBox>("features_packet_slicing_length")->isVisibleTo(m_window.get()), lengthShown);
-
-        DeviceFeatures before{};
-        DevicePortsSpeed ports{};
-        QCOMPARE(LumenquillAPIGetDeviceFeatures(handle(), &before), 0);
-        QCOMPARE(LumenquillAPIGetDevicePortsSpeed(handle(), &ports), 0);
-        QVERIFY(!child<QPushButton>("features_save_btn")->isEnabled());
+        QVERIFY(open(type, ",\"features\":{\"slicing_length\":200,\"packet_slicing\":1}"));
+        QTRY_VERIFY(box("features_packet_slicing_check")->isChecked());
+        QTEST(h.child<QSpinBox>("features_packet_slicing_length")->isVisibleTo(h.window.get()), "lengthShown");
+        const uint64_t handle = lqsim_handle_of(kMac);
+        DeviceFeatures before{}, sent{};
+        DevicePortsSpeed ports{}, sentPorts{};
+        QCOMPARE(LumenquillAPIGetDeviceFeatures(handle, &before), 0);
+        QCOMPARE(LumenquillAPIGetDevicePortsSpeed(handle, &ports), 0);
+        QVERIFY(!button("features_save_btn")->isEnabled());
         lqsim_reset_call_counts();
 
-        keepCrc->click();
+        box("features_keep_crc_check")->click();
         QTRY_COMPARE(lqsim_call_count("LumenquillAPIGetDeviceFeatures"), uint64_t(1)); // the read-back
-        DeviceFeatures sent{};
-        DevicePortsSpeed sentPorts{};
         QCOMPARE(lqsim_last_features(kMac, &sent), 0);
         QCOMPARE(lqsim_last_ports_speed(kMac, &sentPorts), 0);
         DeviceFeatures expected = before;
         expected.keep_crc = 1;
         expected.slicing_length = uint16_t(sentSlicingLength);
-        QCOMPARE(QByteArray(reinterpret_cast<char *>(&sent), sizeof sent),
-                 QByteArray(reinterpret_cast<char *>(&expected), sizeof expected));
-        QCOMPARE(std::memcmp(&sentPorts, &ports, sizeof ports), 0);
-        QVERIFY(child<QPushButton>("features_save_btn")->isEnabled());
+        QCOMPARE(bytes(sent), bytes(expected));
+        QCOMPARE(bytes(sentPorts), bytes(ports));
+        QVERIFY(button("features_save_btn")->isEnabled());
     }
 
     void saveAsksTheDeviceToKeepIt()
     {
-        open(QByteArray("{\"type\":10,\"mac\":\"") + kMac + "\"}");
-        child<QCheckBox>("features_disable_portb_check")->click();
+        QVERIFY(open(10));
+        box("features_disable_portb_check")->click();
         DeviceFeatures applied{};
         QTRY_VERIFY(lqsim_last_features(kMac, &applied) == 0 && applied.disable_port_b == 1);
-        QVERIFY(child<QPushButton>("features_save_btn")->isEnabled());
-        QVERIFY(child<QPushButton>("features_save_btn2")->isEnabled());
-        child<QPushButton>("features_save_btn")->click();
+        QVERIFY(button("features_save_btn")->isEnabled() && button("features_save_btn2")->isEnabled());
+        button("features_save_btn")->click();
         QCOMPARE(m_boxes->titles, QStringList{"Save Configuration"});
         QCOMPARE(m_boxes->texts, QStringList{"Configuration has been saved on the LumenQuill device."});
-        QVERIFY(!child<QPushButton>("features_save_btn")->isEnabled());
-        QVERIFY(child<QPushButton>("features_save_btn2")->isEnabled());
-        QVERIFY(child<QPushButton>("features_save_btn3")->isEnabled());
+        QVERIFY(!button("features_save_btn")->isEnabled());
+        QVERIFY(button("features_save_btn2")->isEnabled() && button("features_save_btn3")->isEnabled());
         QTRY_COMPARE(lqsim_call_count("LumenquillAPISaveDeviceFeatures"), uint64_t(1));
 
         // What was saved survives a restart.
-        const uint64_t before = handle();
-        child<QPushButton>("restart_device_btn")->click();
+        const uint64_t before = lqsim_handle_of(kMac);
+        button("restart_device_btn")->click();
         QTRY_COMPARE(lqsim_call_count("LumenquillAPIRestartDevice"), uint64_t(1));
         lqsim_advance_clock(LQSIM_RESTART_MS + 1000);
-        QTRY_VERIFY(m_window->currentHandle() != kNoDeviceHandle && m_window->currentHandle() != before);
-        QCOMPARE(m_window->currentHandle(), handle());
-        QTRY_VERIFY(child<QCheckBox>("features_disable_portb_check")->isChecked());
+        QTRY_VERIFY(h.window->currentHandle() != kNoDeviceHandle && h.window->currentHandle() != before);
+        QCOMPARE(h.window->currentHandle(), lqsim_handle_of(kMac));
+        QTRY_VERIFY(box("features_disable_portb_check")->isChecked());
     }
 
+    // "Set" reads the features, sets the chosen variant, saves and restarts;
+    // any refusal ends the sequence. A list the device cannot give is empty,
+    // and Set then asks for variant 0.
     void firmwareVariantSet_data()
     {
         QTest::addColumn<QByteArray>("failing");
@@ -127,25 +154,31 @@ private slots:
         QTest::newRow("read refused") << QByteArray("LumenquillAPIGetDeviceFeatures") << 0 << 0;
         QTest::newRow("set refused") << QByteArray("LumenquillAPISetDeviceFeatures") << 0 << 0;
         QTest::newRow("save refused") << QByteArray("LumenquillAPISaveDeviceFeatures") << 1 << 0;
+        QTest::newRow("no variant list") << QByteArray("LumenquillAPIGetHwFirmwaresDesc") << 1 << 1;
     }
-
     void firmwareVariantSet()
     {
         QFETCH(QByteArray, failing);
         QFETCH(int, saves);
         QFETCH(int, restarts);
-        open(QByteArray("{\"type\":14,\"mac\":\"") + kMac + "\",\"firmware_variants\":[\"Standard\",\"Counters\"]}");
-        auto *variants = child<QComboBox>("FirmwareSelectionCB");
-        QTRY_VERIFY(child<QWidget>("FirmwareSelection")->isVisibleTo(m_window.get()));
-        QCOMPARE(variants->count(), 2);
-        QCOMPARE(variants->itemText(1), QStringLiteral("Counters"));
-        variants->setCurrentIndex(1);
+        const bool noList = failing == "LumenquillAPIGetHwFirmwaresDesc";
+        if (noList)
+            QCOMPARE(lqsim_fail(failing.constData(), LQSIM_FAIL_ALWAYS, 0, -3), 0);
+        QVERIFY(open(14, QByteArray(",\"firmware_variants\":[\"Standard\",\"Counters\"]") +
+                             (noList ? ",\"features\":{\"firmware_variant\":1}" : "")));
+        auto *variants = h.child<QComboBox>("FirmwareSelectionCB");
+        QCOMPARE(variants->count(), noList ? 0 : 2);
+        if (!noList) {
+            QTRY_VERIFY(h.child<QWidget>("FirmwareSelection")->isVisibleTo(h.window.get()));
+            QCOMPARE(variants->itemText(1), QStringLiteral("Counters"));
+            variants->setCurrentIndex(1);
+        }
         lqsim_reset_call_counts();
-        if (!failing.isEmpty())
+        if (!noList && !failing.isEmpty())
             QCOMPARE(lqsim_fail(failing.constData(), LQSIM_FAIL_ONCE, 0, -3), 0);
-
-        child<QPushButton>("FirmwareSelectionBT")->click();
-        QVERIFY(!child<QPushButton>("FirmwareSelectionBT")->isEnabled());
+        QTRY_VERIFY(button("FirmwareSelectionBT")->isEnabled());
+        button("FirmwareSelectionBT")->click();
+        QVERIFY(!button("FirmwareSelectionBT")->isEnabled());
         QCOMPARE(lqsim_call_count("LumenquillAPISaveDeviceFeatures"), uint64_t(saves));
         if (restarts)
             QTRY_COMPARE(lqsim_call_count("LumenquillAPIRestartDevice"), uint64_t(1));
@@ -154,92 +187,127 @@ private slots:
         DeviceFeatures sent{};
         if (saves) {
             QCOMPARE(lqsim_last_features(kMac, &sent), 0);
-            QCOMPARE(sent.firmware_variant, uint8_t(1));
+            QCOMPARE(sent.firmware_variant, uint8_t(noList ? 0 : 1));
         }
     }
 
-    void emptyVariantListSetsVariantZero()
+    // Port settings apply at once. Forcing Port A to 100TX-FD sends the whole
+    // record (Port B copies Port A outside span mode) and the link comes up at
+    // 100 Mbit/s; "Default" brings auto-negotiation back and keeps span mode.
+    void portSettingsApplyAtOnce()
     {
-        // A list the device cannot give is an empty list.
-        QCOMPARE(lqsim_fail("LumenquillAPIGetHwFirmwaresDesc", LQSIM_FAIL_ALWAYS, 0, -3), 0);
-        open(QByteArray("{\"type\":14,\"mac\":\"") + kMac +
-             "\",\"firmware_variants\":[\"Standard\",\"Counters\"],\"features\":{\"firmware_variant\":1}}");
-        QCOMPARE(child<QComboBox>("FirmwareSelectionCB")->count(), 0);
-        QTRY_VERIFY(child<QPushButton>("FirmwareSelectionBT")->isEnabled());
-        child<QPushButton>("FirmwareSelectionBT")->click();
-        DeviceFeatures sent{};
-        QCOMPARE(lqsim_last_features(kMac, &sent), 0);
-        QCOMPARE(sent.firmware_variant, uint8_t(0));
-    }
-
-    // Forcing Port A to 100TX-FD: the whole record and both port halves go
-    // to the device (Port B copies Port A outside span mode), the link comes
-    // up at 100 Mbit/s and the window says so after one poll.
-    void forcedPortSpeedLinksAtThatSpeed()
-    {
-        open(QByteArray("{\"type\":10,\"mac\":\"") + kMac + "\"}");
-        QTRY_VERIFY(child<QCheckBox>("portAAN")->isChecked());
-        child<QCheckBox>("portAAN")->click();
-        QVERIFY(child<QCheckBox>("portA100F")->isChecked());
-        QVERIFY(!child<QCheckBox>("portA1000F")->isChecked() && !child<QCheckBox>("portA1000F")->isEnabled());
+        QVERIFY(open(10));
+        QTRY_VERIFY(box("portAAN")->isChecked());
+        box("portAAN")->click();
+        QVERIFY(box("portA100F")->isChecked());
+        for (const char *dependent : {"portA1000F", "portAAPause", "portASPause", "portAMaster", "portAForceMS"})
+            QVERIFY2(!box(dependent)->isEnabled() && !box(dependent)->isChecked(), dependent);
         DevicePortsSpeed sent{};
         QTRY_COMPARE(lqsim_last_ports_speed(kMac, &sent), 0);
-        QCOMPARE(sent.portA.auto_negotiation, 0u);
-        QCOMPARE(sent.portA.speed_100_full, 1u);
-        QCOMPARE(sent.portA.speed_1000_full + sent.portA.speed_100_half + sent.portA.speed_10_full +
-                     sent.portA.speed_10_half,
-                 0u);
-        QCOMPARE(std::memcmp(&sent.portA, &sent.portB, sizeof sent.portA), 0);
-        QVERIFY(child<QPushButton>("features_save_btn2")->isEnabled());
+        const PortSpeedSettings &a = sent.portA;
+        QCOMPARE(a.auto_negotiation, 0u);
+        QCOMPARE(a.speed_100_full, 1u);
+        QCOMPARE(a.speed_1000_full + a.speed_100_half + a.speed_10_full + a.speed_10_half, 0u);
+        QCOMPARE(bytes(sent.portB), bytes(a));
+        QVERIFY(button("features_save_btn2")->isEnabled());
+        h.poll();
+        QTRY_COMPARE(h.child<QLabel>("features_link_speed_label")->text(), QString("Link Up 100Mbps Full Duplex"));
+        QTRY_COMPARE(h.child<QTableWidget>("physRegsTable1")->item(0, 1)->text(), QString("100Mbps FDX"));
 
-        lqsim_advance_clock(1000);
-        QMetaObject::invokeMethod(m_window.get(), "updateStats");
-        QTRY_COMPARE(child<QLabel>("features_link_speed_label")->text(), QString("Link Up 100Mbps Full Duplex"));
-        QTRY_COMPARE(child<QTableWidget>("physRegsTable1")->item(0, 1)->text(), QString("100Mbps FDX"));
-    }
-
-    void defaultAppliesAtOnceAndKeepsSpan()
-    {
-        open(QByteArray("{\"type\":10,\"mac\":\"") + kMac + "\"}");
-        child<QCheckBox>("spanModeCheckbox")->click();
+        box("spanModeCheckbox")->click();
         DeviceFeatures features{};
         QTRY_VERIFY(lqsim_last_features(kMac, &features) == 0 && features.tap_mode == 0);
-        QTRY_VERIFY(child<QCheckBox>("portBAN")->isEnabled());
-        child<QCheckBox>("portBAN")->click(); // Port B forced, on its own in span mode
-        DevicePortsSpeed ports{};
-        QTRY_VERIFY(lqsim_last_ports_speed(kMac, &ports) == 0 && ports.portB.auto_negotiation == 0);
-        QCOMPARE(ports.portA.auto_negotiation, 1u);
-
-        child<QPushButton>("network_default_button")->click();
-        QTRY_VERIFY(lqsim_last_ports_speed(kMac, &ports) == 0 && ports.portB.auto_negotiation == 1);
-        for (const PortSpeedSettings &port : {ports.portA, ports.portB}) {
-            QCOMPARE(port.speed_1000_full + port.speed_100_full + port.speed_100_half + port.speed_10_full +
-                         port.speed_10_half + port.asymmetric_pause + port.symmetric_pause,
-                     7u);
+        button("network_default_button")->click();
+        QTRY_VERIFY(lqsim_last_ports_speed(kMac, &sent) == 0 && sent.portA.auto_negotiation == 1);
+        for (const PortSpeedSettings &port : {sent.portA, sent.portB}) {
+            QCOMPARE(port.auto_negotiation + port.speed_1000_full + port.speed_100_full + port.speed_100_half +
+                         port.speed_10_full + port.speed_10_half + port.asymmetric_pause + port.symmetric_pause,
+                     8u);
             QCOMPARE(port.master + port.force_master_slave, 0u);
         }
         QCOMPARE(lqsim_last_features(kMac, &features), 0);
-        QCOMPARE(features.tap_mode, 0u);
-        QCOMPARE(features.loopback, 0u);
-        QVERIFY(child<QCheckBox>("spanModeCheckbox")->isChecked());
+        QCOMPARE(features.tap_mode + features.loopback, 0u);
+        QVERIFY(box("spanModeCheckbox")->isChecked());
     }
 
-private:
-    void open(const QByteArray &deviceJson)
+    void offeredUpdateRunsWithProgressToSuccess()
     {
-        QCOMPARE(lqsim_load_scenario_text(("{\"devices\":[" + deviceJson + "]}").constData()), 0);
-        m_window = std::make_unique<MainWindow>();
-        lqsim_advance_clock(0);
-        QTRY_COMPARE(m_window->currentHandle(), handle());
-        // The controls come alive with the first status of the device.
-        QMetaObject::invokeMethod(m_window.get(), "updateStats");
-        QTRY_VERIFY(child<QCheckBox>("features_keep_crc_check")->isEnabled());
+        useDemoCatalog(QMessageBox::Yes);
+        QVERIFY(h.open(kOldMac, WindowHarness::device(14, kOldMac,
+            R"(,"versions":{"software":"5.0.6.1","driver":"1.9.18.0","hardware":1402})")));
+        QTRY_COMPARE(m_boxes->texts.value(0), kOffer);
+        QVERIFY(h.window->updateInProgress());
+        QVERIFY(LumenquillAPIGetDeviceCapabilities(14) & LQ_CAP_FIRMWARE_VARIANTS);
+        QVERIFY(!h.child<QLineEdit>("features_firmware_file")->text().isEmpty());
+        // A features answer meanwhile does not release Set (the window handles it first).
+        const auto answers = h.probe->features.size();
+        h.probe->request("slot_get_features", makeRequest(lqsim_handle_of(kOldMac)));
+        QTRY_VERIFY(h.probe->features.size() > answers);
+        QVERIFY(h.child<QWidget>("FirmwareSelection")->isVisibleTo(h.window.get()));
+        QVERIFY(controlsOn(false));
+        QList<int> progress;
+        for (int s = 0; s < 10 && m_boxes->texts.size() < 2; ++s) {
+            lqsim_advance_clock(1000);
+            QTest::qWait(60);
+            progress << h.child<QProgressBar>("progressBar")->value();
+        }
+        QTRY_COMPARE(m_boxes->texts.size(), 2);
+        QCOMPARE(m_boxes->texts.at(1),
+                 QString("Firmware successfully updated.\nPlease disconnect and reconnect your Lumenquill device."));
+        QVERIFY(std::is_sorted(progress.begin(), progress.end()));
+        QVERIFY(progress.first() < 100);
+        QCOMPARE(h.child<QProgressBar>("progressBar")->value(), 100);
+        QVERIFY(!h.window->updateInProgress());
+        QVERIFY(controlsOn(true));
     }
-    uint64_t handle() const { return lqsim_handle_of(kMac); }
-    template <typename W> W *child(const char *name) const { return m_window->findChild<W *>(QLatin1String(name)); }
 
-    std::unique_ptr<ModalAnswerer> m_boxes;
-    std::unique_ptr<MainWindow> m_window;
+    void corruptImageFails()
+    {
+        QTemporaryDir dir;
+        const QString image = dir.filePath("corrupt.img");
+        QCOMPARE(QProcess::execute(LQSIM_MKFIRMWARE, {"--type", "10", "--corrupt", "--output", image}), 0);
+        useDemoCatalog(QMessageBox::No);
+        QVERIFY(open(10, R"(,"versions":{"software":"3.4.2.0","driver":"1.9.18.0","hardware":1207})", kOtherMac));
+        QVERIFY(controlsOn(true));
+        h.child<QLineEdit>("features_firmware_file")->setText(image);
+        button("features_flash_btn")->click();
+        QVERIFY(h.window->updateInProgress());
+        QVERIFY(controlsOn(false));
+        runUpdate(20);
+        QTRY_COMPARE(m_boxes->texts.value(0),
+                     QString("Firmware update failed.\nPlease check the specified file exists and is a LumenQuill Firmware."));
+        QCOMPARE(m_boxes->icons.value(0), QMessageBox::Critical);
+        QVERIFY(!h.window->updateInProgress());
+        QVERIFY(controlsOn(true));
+    }
+
+    // On the default devices the demo catalog offers an update to the older
+    // tap alone. It is not the selected device: its result is not reported,
+    // yet the window gets its controls back, and the updated tap is not
+    // offered the image again when it comes back.
+    void updateOfAnotherDeviceReleasesTheWindow()
+    {
+        const char *const older = "02:4c:51:00:00:03";
+        useDemoCatalog(QMessageBox::Yes);
+        lqsim_use_manual_clock(1764892800000ull);
+        QCOMPARE(lqsim_load_startup_scenario(), 0);
+        QVERIFY(h.start("02:4c:51:00:00:01"));
+        QTRY_COMPARE(h.window->deviceSelector()->count(), 3);
+        QCOMPARE(m_boxes->texts, QStringList{kOffer});
+        QVERIFY(h.window->updateInProgress());
+        runUpdate(10);
+        QTRY_VERIFY_WITH_TIMEOUT(!h.window->updateInProgress(), 5000);
+        QCOMPARE(m_boxes->texts.size(), 1);
+        QVERIFY(controlsOn(true));
+
+        // The window handles an arrival before the probe hears of it.
+        const uint64_t before = lqsim_handle_of(older);
+        QCOMPARE(lqsim_replug(older), 0);
+        lqsim_advance_clock(LQSIM_RESTART_MS);
+        QTRY_VERIFY(lqsim_handle_of(older) != before && h.probe->added.last().handle == lqsim_handle_of(older));
+        QCOMPARE(m_boxes->texts.size(), 1);
+        QVERIFY(!h.window->updateInProgress());
+    }
 };
 
 QTEST_MAIN(tst_FeaturesFlow)

@@ -1,15 +1,15 @@
 // SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// The Capture tab: start and stop through a real worker and the simulated
-// device, the status display, error reporting, the format list and Browse.
+// The Capture tab: what Start sends, the status display, error reporting,
+// the format list and Browse; its texts, and QTimespanSpinBox.
 
 #include "capturepanel.h"
-#include "lqsim.h"
+#include "capturetexts.h"
 #include "modalanswerer.h"
-#include "statsthread.h"
+#include "qtimespanspinbox.h"
+#include "statsthreadinfo.h"
 #include "ui_capturepanel.h"
-#include "workerprobe.h"
 
 #include <QFileDialog>
 #include <QSettings>
@@ -18,10 +18,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
+#include <cstdlib>
 
-const char *const kMac = "02:4c:51:00:00:01";
+namespace {
 constexpr uint32_t kCaps = LQ_CAP_CONFIGURABLE | LQ_CAP_PCAPNG;
+
+// The box's own conversions, called as the spin box machinery calls them.
+struct TimespanProbe : QTimespanSpinBox {
+    using QTimespanSpinBox::validate;
+    using QTimespanSpinBox::valueFromText;
+};
 
 StatsThreadInfo status(uint64_t handle, int32_t errorCode = 0)
 {
@@ -48,89 +54,49 @@ void answerFileDialog(const QString &name, QString *directory)
     });
     timer->start(5);
 }
-
 } // namespace
 
 class tst_CapturePanel : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        registerStatsThreadInfo();
-        lqsim_use_manual_clock(1764892800000ull);
-    }
+    void initTestCase() { registerStatsThreadInfo(); }
 
-    // Values at the edges: a size fraction below one byte, a buffer beyond 4 GiB.
-    void startAndStopThroughWorker()
+    // Start does nothing once the last device left. With a device it sends
+    // the tab's settings, then a start request without a second copy of the
+    // path; values at the edges: a size fraction below one byte, a buffer
+    // beyond 4 GiB. (Stop runs end to end in tst_captureflow.)
+    void startSendsTheSettings()
     {
-        const QByteArray scenario = QByteArray("{\"devices\":[{\"type\":3,\"mac\":\"") + kMac + "\"}]}";
-        QCOMPARE(lqsim_load_scenario_text(scenario.constData()), 0);
-        lqsim_reset_call_counts();
-        StatsThread worker;
-        WorkerProbe probe(&worker);
-        worker.startLibrary();
-        lqsim_advance_clock(0);
-        QTRY_COMPARE(probe.added.size(), 1);
-        const uint64_t handle = probe.added.first().handle;
-
-        ModalAnswerer answerer;
-        QTemporaryDir dir;
         CapturePanel panel;
         Ui::CapturePanel *ui = panel.form();
-        connect(&panel, &CapturePanel::signal_dd_set_config, &worker, &StatsThread::slot_dd_set_config);
-        connect(&panel, &CapturePanel::signal_dd_start, &worker, &StatsThread::slot_dd_start);
-        connect(&panel, &CapturePanel::signal_dd_stop, &worker, &StatsThread::slot_dd_stop);
-        QStringList sent;
-        connect(&panel, &CapturePanel::signal_dd_set_config, this, [&] { sent << "config"; });
-        connect(&panel, &CapturePanel::signal_dd_start, this,
-                [&](StatsThreadInfo i) { sent << (i.diskDumpConfig.path ? "start with a second path" : "start"); });
-        connect(&panel, &CapturePanel::signal_dd_stop, this, [&] { sent << "stop"; });
-        panel.setDevice(handle, LumenquillAPIGetDeviceCapabilities(3));
-        const QString path = dir.filePath(QStringLiteral("trace-\u00e9.pcapng"));
-        ui->capture_filename->setText(path);
+        QSignalSpy config(&panel, &CapturePanel::signal_dd_set_config);
+        QSignalSpy start(&panel, &CapturePanel::signal_dd_start);
+        QSignalSpy stop(&panel, &CapturePanel::signal_dd_stop);
+        panel.setDevice(7, kCaps);
+        panel.setDevice(kNoDeviceHandle, 0);
+        QTest::mouseClick(ui->capture_start_btn, Qt::LeftButton);
+        QCOMPARE(config.size() + start.size() + stop.size(), 0);
+        QVERIFY(ui->capture_start_btn->isEnabled());
+
+        panel.setDevice(7, kCaps);
+        ui->capture_filename->setText(QStringLiteral("/data/trace-\u00e9.pcapng"));
         ui->capture_loop->setChecked(true);
         ui->capture_size->setValue(0.01);
         ui->capture_count->setValue(99999);
         ui->capture_duration->setValue(1000000);
         ui->maxCacheSizeTrackBar->setValue(8192);
-
         QTest::mouseClick(ui->capture_start_btn, Qt::LeftButton);
-        QCOMPARE(sent, QStringList({"config", "start"}));
-        QVERIFY(!ui->capture_start_btn->isEnabled());
-        QTRY_COMPARE(lqsim_call_count("LumenquillAPIDiskDumpStart"), uint64_t(1));
-        DiskDumpConfig seen{};
-        char seenPath[512] = {};
-        QCOMPARE(lqsim_last_disk_dump_config(kMac, &seen, seenPath, sizeof seenPath), 0);
-        QCOMPARE(QString::fromUtf8(seenPath), path);
-        QCOMPARE((QList<quint64>{seen.loop, seen.fileFormat, seen.maxFileSize, seen.bufferSize, seen.fileCount,
-                                 seen.maxFileDuration}),
-                 (QList<quint64>{1, 0, 10485, Q_UINT64_C(8192) << 20, 99999, 1000000}));
-
-        // The device's own status turns the button into Stop, and back.
-        for (const char *expected : {"Stop Capture", "Start Capture"}) {
-            probe.request("slot_get_iface_status", makeRequest(handle));
-            QTRY_VERIFY(!probe.status.isEmpty());
-            panel.statusUpdate(probe.status.takeLast());
-            QCOMPARE(ui->capture_start_btn->text(), QString::fromLatin1(expected));
-            QVERIFY(ui->capture_start_btn->isEnabled());
-            QTest::mouseClick(ui->capture_start_btn, Qt::LeftButton);
-            QTRY_COMPARE(lqsim_call_count("LumenquillAPIDiskDumpStop"), uint64_t(1));
-        }
-        QCOMPARE(sent, QStringList({"config", "start", "stop", "config", "start"}));
-        QCOMPARE(answerer.titles, QStringList());
-    }
-
-    void startWithoutDeviceDoesNothing()
-    {
-        CapturePanel panel;
-        panel.setDevice(7, kCaps);
-        panel.setDevice(kNoDeviceHandle, 0); // the last device left
-        QSignalSpy config(&panel, &CapturePanel::signal_dd_set_config);
-        QSignalSpy start(&panel, &CapturePanel::signal_dd_start);
-        QSignalSpy stop(&panel, &CapturePanel::signal_dd_stop);
-        QTest::mouseClick(panel.form()->capture_start_btn, Qt::LeftButton);
-        QCOMPARE(config.size() + start.size() + stop.size(), 0);
-        QVERIFY(panel.form()->capture_start_btn->isEnabled());
+        QCOMPARE(config.size() + start.size(), 2);
+        QVERIFY(!ui->capture_start_btn->isEnabled()); // until the next status
+        const DiskDumpConfig sent = config.first().first().value<StatsThreadInfo>().diskDumpConfig;
+        QCOMPARE(QString::fromWCharArray(sent.path), QStringLiteral("/data/trace-\u00e9.pcapng"));
+        std::free(sent.path); // the worker's to free
+        QCOMPARE((QList<quint64>{sent.loop, sent.fileFormat, sent.maxFileSize, sent.bufferSize, sent.fileCount,
+                                 sent.maxFileDuration}),
+                 (QList<quint64>{1, LQ_DISK_DUMP_FORMAT_PCAPNG, 10485, Q_UINT64_C(8192) << 20, 99999, 1000000}));
+        const StatsThreadInfo started = start.first().first().value<StatsThreadInfo>();
+        QCOMPARE(started.handle, uint64_t(7));
+        QVERIFY(!started.diskDumpConfig.path);
     }
 
     void statusDisplay()
@@ -146,6 +112,7 @@ private slots:
                                     ui->capture_dropped_label->text()};
             QCOMPARE(shown, QStringList({"1.00 GBytes", "1.00 MBytes", "1023 Bytes"}));
             QCOMPARE(panel.captureRunning(), running);
+            QCOMPARE(ui->capture_start_btn->text(), running ? "Stop Capture" : "Start Capture");
             QCOMPARE(ui->pushButton_4->isEnabled(), !running); // settings stay as started
             const QPalette palette = ui->capture_used_cache_label->palette();
             for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
@@ -177,8 +144,7 @@ private slots:
             });
         QTRY_COMPARE(delivered, codes.size());
         QTEST(int(answerer.titles.size()), "boxes");
-        for (const QString &title : answerer.titles)
-            QCOMPARE(title, QStringLiteral("Direct Capture"));
+        QCOMPARE(answerer.titles.filter("Direct Capture").size(), answerer.titles.size());
         // Re-selecting the device keeps what it reported; another device's
         // error is its own, even with the same code.
         const auto before = answerer.titles.size();
@@ -224,11 +190,78 @@ private slots:
         QTest::mouseClick(ui->pushButton_4, Qt::LeftButton);
         QCOMPARE(startDirectory, dir.path());
         QCOMPARE(ui->capture_filename->text(), dir.filePath(result));
-
         // Remembered for the next start, and only when a name was chosen.
         CapturePanel next;
         next.setSettings(&settings);
         QCOMPARE(next.form()->capture_filename->text() == dir.filePath(result), !answer.isEmpty());
+    }
+
+    // Byte counts, and the buffer slider's label from its megabytes.
+    void byteTexts_data()
+    {
+        QTest::addColumn<quint64>("value");
+        QTest::addColumn<bool>("slider");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("below a KiB") << Q_UINT64_C(1023) << false << "1023 Bytes";
+        QTest::newRow("one KiB") << Q_UINT64_C(1024) << false << "1.00 KBytes";
+        QTest::newRow("MiB with fraction") << Q_UINT64_C(1572864) << false << "1.50 MBytes";
+        QTest::newRow("one GiB") << Q_UINT64_C(1073741824) << false << "1.00 GBytes";
+        QTest::newRow("slider below a GiB") << Q_UINT64_C(1023) << true << "1023 MBytes";
+        QTest::newRow("slider at a GiB") << Q_UINT64_C(1024) << true << "1.00 GBytes";
+        QTest::newRow("slider maximum") << Q_UINT64_C(8192) << true << "8.00 GBytes";
+    }
+    void byteTexts()
+    {
+        QFETCH(quint64, value);
+        QFETCH(bool, slider);
+        QTEST(slider ? CaptureTexts::bufferSize(int(value)) : CaptureTexts::byteCount(value), "text");
+    }
+
+    void withFormatExtension_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("last dot only") << "trace.old.pcapng" << 1 << "trace.old.pcap";
+        QTest::newRow("no dot") << "dump" << 2 << "dump.erf";
+        QTest::newRow("emptied list") << "dump.erf" << -1 << "dump.pcapng";
+        QTest::newRow("dotted folder") << "/data/run.2/dump" << 1 << "/data/run.2/dump.pcap";
+    }
+    void withFormatExtension()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, format);
+        QTEST(CaptureTexts::withFormatExtension(name, format), "result");
+    }
+
+    void timespan_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("seconds"); // -1: refused
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("one of each") << "1:1:1" << 3661 << "01:01:01";
+        QTest::newRow("three-digit hours") << "100" << 360000 << "100:00:00";
+        QTest::newRow("two colons alone") << "::" << 0 << "00:00:00";
+        QTest::newRow("last of each") << "0:59:59" << 3599 << "00:59:59";
+        QTest::newRow("60 minutes") << "1:60" << -1 << "";
+        QTest::newRow("60 seconds") << "0:0:60" << -1 << "";
+        QTest::newRow("four parts") << "1:2:3:4" << -1 << "";
+        QTest::newRow("letter") << "1:x" << -1 << "";
+        QTest::newRow("hours beyond int") << "99999999999" << -1 << "";
+    }
+    void timespan()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, seconds);
+        TimespanProbe box;
+        box.setRange(0, 1000000);
+        int pos = int(typed.size());
+        QCOMPARE(box.validate(typed, pos), seconds < 0 ? QValidator::Invalid : QValidator::Acceptable);
+        if (seconds >= 0) {
+            QCOMPARE(box.valueFromText(typed), seconds);
+            box.setValue(seconds);
+            QTEST(box.text(), "shown");
+        }
     }
 };
 

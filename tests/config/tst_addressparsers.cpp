@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// Address validators, wildcard parsers and formatters: what an operator may
-// type, what it means as address plus mask, and the way back to text.
+// Address validators, wildcard parsers and formatters. The byte helpers are checked
+// through the header filter records in tst_filterspanel.
 
 #include "addressparsers.h"
 
@@ -36,15 +36,11 @@ private slots:
     {
         QFETCH(QString, kind);
         QFETCH(QString, text);
-        QFETCH(bool, acceptable);
         QIpValidator v4(nullptr, true, false), v6(nullptr, false, true), both(nullptr, true, true);
         QMacValidator mac;
-        const QValidator *v = kind == "v4"     ? static_cast<QValidator *>(&v4)
-                              : kind == "v6"   ? static_cast<QValidator *>(&v6)
-                              : kind == "both" ? static_cast<QValidator *>(&both)
-                                               : static_cast<QValidator *>(&mac);
+        const QHash<QString, const QValidator *> byKind{{"v4", &v4}, {"v6", &v6}, {"both", &both}, {"mac", &mac}};
         int pos = int(text.size());
-        QCOMPARE(v->validate(text, pos), acceptable ? QValidator::Acceptable : QValidator::Invalid);
+        QTEST(byKind[kind]->validate(text, pos) == QValidator::Acceptable, "acceptable");
     }
 
     // Parse, check address and mask, then format back with the same wildcard.
@@ -52,8 +48,8 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("rc");
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<QString>("mask");
+        QTest::addColumn<QHostAddress>("address");
+        QTest::addColumn<QHostAddress>("mask");
         QTest::addColumn<QString>("formatted");
         // clang-format off
         const struct { const char *name, *text; int rc; const char *address, *mask, *formatted; } rows[] = {
@@ -61,8 +57,7 @@ private slots:
             {"v4 double wildcard", "10.**.0.1", 0, "10.0.0.1", "255.0.255.255", "10.*.0.1"},
             {"v4 leading zero is decimal", "010.0.0.1", 0, "10.0.0.1", "255.255.255.255", "10.0.0.1"},
             {"v4 empty is all open", "", 0, "0.0.0.0", "0.0.0.0", "*.*.*.*"},
-            {"v4 mixed octet", "10.1*.0.1", -1, "", "", ""},
-            {"v4 short", "10.1", -1, "", "", ""},
+            {"v4 mixed octet", "10.1*.0.1", -1, "", "", ""}, {"v4 short", "10.1", -1, "", "", ""},
             {"v4 too big", "10.0.0.256", -1, "", "", ""},
             {"v6 last byte open", "fe80::*", 0, "fe80::", "ffff:ffff:ffff:ffff:ffff:ffff:ffff:fff0",
              "fe80:0000:0000:0000:0000:0000:0000:00**"},
@@ -73,24 +68,19 @@ private slots:
             {"v6 empty is all open", "", 0, "::", "::", "****:****:****:****:****:****:****:****"},
             {"v6 full", "1:2:3:4:5:6:7:8", 0, "1:2:3:4:5:6:7:8", "ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff",
              "0001:0002:0003:0004:0005:0006:0007:0008"},
-            {"v6 five digits", "12345::", -1, "", "", ""},
-            {"v6 two gaps", "1::2::3", -1, "", "", ""},
+            {"v6 five digits", "12345::", -1, "", "", ""},   {"v6 two gaps", "1::2::3", -1, "", "", ""},
             {"v6 too many groups", "1:2:3:4::5:6:7:8", -1, "", "", ""},
-            {"v6 short without gap", "fe80:1", -1, "", "", ""},
-            {"v6 scope", "fe80::1%eth0", -1, "", "", ""},
+            {"v6 short without gap", "fe80:1", -1, "", "", ""}, {"v6 scope", "fe80::1%eth0", -1, "", "", ""},
         };
         // clang-format on
         for (const auto &r : rows)
-            QTest::newRow(r.name) << QString(r.text) << r.rc << QString(r.address) << QString(r.mask)
+            QTest::newRow(r.name) << QString(r.text) << r.rc << QHostAddress(r.address) << QHostAddress(r.mask)
                                   << QString(r.formatted);
     }
     void parseAndFormat()
     {
         QFETCH(QString, text);
         QFETCH(int, rc);
-        QFETCH(QString, address);
-        QFETCH(QString, mask);
-        QFETCH(QString, formatted);
         const bool v6 = QByteArray(QTest::currentDataTag()).startsWith("v6");
         QHostAddress a(QStringLiteral("9.9.9.9")), m(QStringLiteral("9.9.9.9"));
         QCOMPARE(v6 ? parseIPv6WithWildcards(text, a, m) : parseIPv4WithWildcards(text, a, m), rc);
@@ -98,46 +88,22 @@ private slots:
             QCOMPARE(a, QHostAddress(QStringLiteral("9.9.9.9"))); // untouched on failure
             return;
         }
-        QCOMPARE(a, QHostAddress(address));
-        QCOMPARE(m, QHostAddress(mask));
+        QTEST(a, "address");
+        QTEST(m, "mask");
         QString out;
         QCOMPARE(formatWithWildcards(a, m, u'*', out), 0);
-        QCOMPARE(out, formatted);
+        QTEST(out, "formatted");
     }
 
-    void formatRefusesMismatch()
-    {
-        QString out = QStringLiteral("kept");
-        QCOMPARE(formatWithWildcards(QHostAddress(), QHostAddress(), u'*', out), -1);
-        QCOMPARE(formatWithWildcards(QHostAddress("10.0.0.1"), QHostAddress("::"), u'*', out), -1);
-        QCOMPARE(out, QStringLiteral("kept"));
-        QCOMPARE(formatWithWildcards(QHostAddress("10.0.0.1"), QHostAddress("255.255.0.255"), u'?', out), 0);
-        QCOMPARE(out, QStringLiteral("10.0.?.1"));
-    }
-
-    void macAndBytes()
+    void mac()
     {
         QByteArray a, m;
         QCOMPARE(parseMacWithWildcards("00:1A:**:*:f:55", a, m), 0);
-        QCOMPARE(a.toHex(), QByteArray("001a00000f55"));
-        QCOMPARE(m.toHex(), QByteArray("ffff0000ffff"));
+        QCOMPARE(a.toHex() + '/' + m.toHex(), QByteArray("001a00000f55/ffff0000ffff"));
         QCOMPARE(formatMacWithWildcards(a, m), QStringLiteral("00:1a:**:**:0f:55"));
         for (const char *bad : {"00:11:22:33:44", "00:11:22:33:44:5g", "00:11:22:33:44:555", "00:11::33:44:55"})
             QVERIFY2(parseMacWithWildcards(bad, a, m) == -1, bad);
-
-        const QByteArray v4 = QByteArray::fromHex("c0a80001");
-        QCOMPARE(addressFromBytes(v4), QHostAddress("192.168.0.1"));
-        QCOMPARE(bytesFromAddress(addressFromBytes(v4)), v4);
-        const QByteArray v6 = QByteArray::fromHex("fe800000000000000000000000000012");
-        QCOMPARE(addressFromBytes(v6), QHostAddress("fe80::12"));
-        QCOMPARE(bytesFromAddress(addressFromBytes(v6)), v6);
-        QVERIFY(addressFromBytes(QByteArray(5, '\1')).isNull());
-        QVERIFY(bytesFromAddress(QHostAddress()).isEmpty());
-
-        uint8_t be[4];
-        writeBigEndian32(0x0a0b0c0du, be);
-        QCOMPARE(QByteArray(reinterpret_cast<char *>(be), 4).toHex(), QByteArray("0a0b0c0d"));
-        QCOMPARE(readBigEndian32(be), 0x0a0b0c0du);
+        QCOMPARE(a.toHex(), QByteArray("001a00000f55")); // untouched on failure
     }
 };
 

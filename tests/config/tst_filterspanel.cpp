@@ -1,24 +1,85 @@
 // SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// The Filters tab's flows through its request signals: answers that switch a
-// filter on or off, answers for another device, a refused Set and a Save that
-// still stores, and pattern edits that reach the device with the bytes the
-// editor does not own.
+// The Filters tab: the pattern editor under real key events, the header filter editor's
+// records, and the panel's flows through its request signals.
 
 #include "filtercontrol.h"
 #include "filterspanel.h"
 #include "modalanswerer.h"
+#include "simplefiltercontrol.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <array>
+#include <cstring>
+
 namespace {
 
 constexpr uint64_t kHandle = 7;
+// The header filter editor's rows: line edit and label.
+const char *const kRows[][2] = {{"srcMacTB", "srcMACLabel"},   {"dstMacTB", "dstMACLabel"},
+                                {"srcIpTB", "srcIPLabel"},     {"dstIpTB", "dstIPLabel"},
+                                {"srcPortTB", "srcPortLabel"}, {"dstPortTB", "dstPortLabel"}};
+
+// Keys by token: \b Backspace, \x7f Delete, \x16 Ctrl+V, → Right; else typed.
+void press(QLineEdit *box, const QString &keys)
+{
+    for (QChar c : keys) {
+        const qsizetype named = QStringView(u"\b\x7f\x16\u2192").indexOf(c);
+        if (named >= 0)
+            QTest::keyClick(box, std::array{Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_V, Qt::Key_Right}[named],
+                            named == 2 ? Qt::ControlModifier : Qt::NoModifier);
+        else if (c.unicode() < 0x80)
+            QTest::keyClicks(box, QString(c));
+        else
+            QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+// A packet filter record's non-zero fields, arrays in stored order without trailing zeros.
+QString describe(const PacketFilter &f)
+{
+    QStringList out;
+    auto numbers = [&](std::initializer_list<std::pair<const char *, unsigned>> fields) {
+        for (const auto &[name, v] : fields) {
+            if (v)
+                out << QStringLiteral("%1=0x%2").arg(name).arg(v, 0, 16);
+        }
+    };
+    auto bytes = [&](const char *name, const uint8_t *p, int n) {
+        QByteArray hex = QByteArray(reinterpret_cast<const char *>(p), n).toHex();
+        while (hex.endsWith("00"))
+            hex.chop(2);
+        if (!hex.isEmpty())
+            out << QStringLiteral("%1=%2").arg(name, QString::fromLatin1(hex));
+    };
+    numbers({{"fields", f.fields}, {"modes", f.modes}});
+    bytes("dst_mac", f.dst_mac, 6);
+    bytes("src_mac", f.src_mac, 6);
+    bytes("dst_ip", f.dst_ip, 16);
+    bytes("src_ip", f.src_ip, 16);
+    numbers({{"dst_port", f.dst_port}, {"src_port", f.src_port}, {"mac_mask", f.mac_mask}});
+    numbers({{"dst_ip_mask", f.dst_ip_mask}, {"src_ip_mask", f.src_ip_mask}, {"port_mask", f.port_mask}});
+    return out.join(u' ');
+}
+
+// "name=value;…" as (object name, value) pairs.
+QList<std::pair<QString, QString>> settings(const char *text)
+{
+    QList<std::pair<QString, QString>> out;
+    for (const QString &s : QString(text).split(u';', Qt::SkipEmptyParts))
+        out.append({s.section(u'=', 0, 0), s.section(u'=', 1)});
+    return out;
+}
 
 StatsThreadInfo answer(uint64_t handle, uint32_t enabled)
 {
@@ -36,72 +97,210 @@ StatsThreadInfo last(const QSignalSpy &spy)
     return spy.last().first().value<StatsThreadInfo>();
 }
 
-template <typename T> T *child(const QObject &parent, const char *name)
-{
-    return parent.findChild<T *>(QLatin1String(name));
-}
+// Pattern editor: bytes and mask shown first; the box, cursor and selection length the keys
+// go to; the hex groups and clear text shown then (open bytes left out), the cursor, the
+// record's mask and leading pattern bytes, and how many edits were signalled.
+// clang-format off
+const struct KeyRow {
+    const char *name, *initial; uint initialMask; const char *box; int start, selected;
+    const char *keys, *hex, *clear; int cursor; uint mask; const char *pattern; int edits;
+} kKeyRows[] = {
+    {"hex 4 then 1", "", 0, "HexBox", 0, 0, "41", "41", "A", 3, 1, "4100", 2},
+    {"hex upper case shown lower", "", 0, "HexBox", 0, 0, "4F", "4f", "O", 3, 1, "4f", 2},
+    {"hex digit on separator", "", 0, "HexBox", 2, 0, "7", "** 7*", "*.", 4, 2, "0000", 1},
+    {"hex selection start", "", 0, "HexBox", 4, 2, "c", "** *c", "*.", 6, 2, "0000", 1},
+    {"hex arrows move only", "", 0, "HexBox", 0, 0, "→→5", "** 5*", "*.", 4, 2, "00", 1},
+    {"hex backspace at 3", "41", 1, "HexBox", 3, 0, "\b", "", "", 0, 0, "00", 1},
+    {"hex delete", "4142", 3, "HexBox", 0, 0, "\x7f", "** 42", "*B", 3, 2, "0042", 1},
+    {"hex delete on separator", "4142", 3, "HexBox", 2, 0, "\x7f", "41", "A", 3, 1, "4100", 1},
+    {"hex last byte", "", 0, "HexBox", 45, 0, "7e", "** ** ** ** ** ** ** ** ** ** ** ** ** ** ** 7e",
+     "***************~", 47, 0x8000, "00", 2},
+    {"hex end of text", "", 0, "HexBox", 47, 0, "1\b\x7f", "", "", 47, 0, "00", 0},
+    {"hex other keys", "41", 1, "HexBox", 0, 0, "g *", "41", "A", 0, 1, "41", 0},
+    {"hex paste", "", 0, "HexBox", 0, 0, "\x16", "", "", 0, 0, "00", 0},
+    {"clear typing", "", 0, "ClearBox", 0, 0, "Hi", "48 69", "Hi", 2, 3, "4869", 2},
+    {"clear delete", "4869", 3, "ClearBox", 1, 0, "\x7f", "48", "H", 2, 1, "482a", 1},
+    {"clear backspace", "4869", 3, "ClearBox", 2, 0, "\b", "48", "H", 1, 1, "482a", 1},
+    {"clear end of text", "", 0, "ClearBox", 16, 0, "x\b\x7f", "", "", 16, 0, "00", 0},
+    {"clear beyond Latin-1", "", 0, "ClearBox", 0, 0, "€", "00", ".", 1, 1, "00", 1},
+    {"clear paste", "", 0, "ClearBox", 0, 0, "\x16", "", "", 0, 0, "00", 0},
+    {"non-printable shown as dot", "007f41", 7, "HexBox", 0, 0, "", "00 7f 41", "..A", 0, 7, "007f41", 0},
+};
+
+// Header filter editor: settings applied in order (line edit text, combo box index, check
+// box 1/0), the build's result, the edits turned red, the record, what a second editor
+// shows for it, and the labels of the rows in use.
+const struct BuildRow { const char *name, *input; int rc; const char *red, *record, *shown, *rows; } kBuildRows[] = {
+    {"source MAC with open byte", "srcMacCB=1;srcMacTB=00:11:**:33:44:55", 0, "",
+     "fields=0x4 src_mac=5544330011 mac_mask=0xdc0", "srcMacTB=00:11:**:33:44:55", "Source MAC"},
+    {"destination IPv4 with open octet", "dstIpCB=1;dstIpTB=192.168.*.1", 0, "",
+     "fields=0x8 dst_ip=0100a8c0 dst_ip_mask=0xd", "dstIpTB=192.168.*.1", "Destination IP"},
+    {"source IPv6", "srcIpCB=1;ipVersionCB=1;srcIpTB=fe80::**12", 0, "",
+     "fields=0x11 src_ip=120000000000000000000000000080fe src_ip_mask=0xfffd",
+     "srcIpTB=fe80:0000:0000:0000:0000:0000:0000:**12;ipVersionCB=1", "Source IP"},
+    {"ports hexadecimal and decimal", "srcPortCB=1;dstPortCB=1;srcPortTB=0x50;dstPortTB=443", 0, "",
+     "fields=0x60 dst_port=0x1bb src_port=0x50 port_mask=0xf", "srcPortTB=80;dstPortTB=443", "Source Port,Destination Port"},
+    {"source port too big", "srcPortCB=1;srcPortTB=70000", -1, "srcPortTB", "fields=0x40", "", "Source Port"},
+    {"only the bad destination port is red", "srcPortCB=1;dstPortCB=1;srcPortTB=80;dstPortTB=8o", -1,
+     "dstPortTB", "fields=0x60 src_port=0x50 port_mask=0xc", "", "Source Port,Destination Port"},
+    {"every refused field is red",
+     "dstIpCB=1;srcMacCB=1;dstMacCB=1;dstIpTB=10.0.0;srcMacTB=00:11;dstMacTB=00:11:22:33:44:55", -1,
+     "srcMacTB dstIpTB", "fields=0xe dst_mac=5544332211 mac_mask=0x3f", "", "Source MAC,Destination MAC,Destination IP"},
+    {"IPv4 text under IPv6", "srcIpCB=1;ipVersionCB=1;srcIpTB=10.0.0.1", -1, "srcIpTB", "fields=0x11", "", "Source IP"},
+    {"either direction carries only the source",
+     "srcMacCB=1;dstMacCB=1;srcIpCB=1;dstIpCB=1;srcPortCB=1;dstPortCB=1;macModeCB=1;ipModeCB=1;portModeCB=1;"
+     "srcMacTB=aa:bb:cc:dd:ee:ff;dstMacTB=11:22:33:44:55:66;srcIpTB=10.0.0.1;dstIpTB=10.0.0.2;"
+     "srcPortTB=53;dstPortTB=70000", 0, "",
+     "fields=0x7e modes=0x7 src_mac=ffeeddccbbaa src_ip=0100000a src_port=0x35 mac_mask=0xfc0 "
+     "src_ip_mask=0xf port_mask=0xc",
+     "srcMacTB=aa:bb:cc:dd:ee:ff;srcIpTB=10.0.0.1;srcPortTB=53;macModeCB=1;ipModeCB=1;portModeCB=1", "MAC,IP,Port"},
+    {"unused fields are not read", "srcMacTB=zz;dstPortTB=-1", 0, "", "", "", ""},
+    {"back to both directions", "srcMacCB=1;dstMacCB=1;macModeCB=1;macModeCB=0;srcMacTB=1:2:3:4:5:6;"
+     "dstMacTB=*:*:*:*:*:*", 0, "", "fields=0x6 src_mac=060504030201 mac_mask=0xfc0", "", "Source MAC,Destination MAC"},
+};
+// clang-format on
 
 } // namespace
 
 class tst_FiltersPanel : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { registerStatsThreadInfo(); }
-
-    void received_data()
+    void initTestCase()
     {
-        QTest::addColumn<bool>("dpi");
-        QTest::addColumn<int>("before"); // enabled of an earlier answer, -1 for none
-        QTest::addColumn<uint64_t>("handle");
-        QTest::addColumn<int>("enabled");
-        QTest::addColumn<bool>("on");   // box checked, editor and Set enabled
-        QTest::addColumn<int>("sends"); // set requests this answer causes
-        for (bool dpi : {false, true}) {
-            const char *kind = dpi ? "DPI" : "simple";
-            QTest::addRow("%s switched on", kind) << dpi << -1 << kHandle << 1 << true << 1;
-            QTest::addRow("%s stays off", kind) << dpi << -1 << kHandle << 0 << false << 0;
-            QTest::addRow("%s stays on", kind) << dpi << 1 << kHandle << 1 << true << 0;
-            QTest::addRow("%s switched off", kind) << dpi << 1 << kHandle << 0 << false << 1;
-            QTest::addRow("%s other device", kind) << dpi << 1 << kHandle + 1 << 0 << true << 0;
-        }
+        registerStatsThreadInfo();
+        QApplication::clipboard()->setText(QStringLiteral("zz"));
     }
+
+    void patternKeys_data()
+    {
+        QTest::addColumn<int>("row");
+        for (int i = 0; i < int(std::size(kKeyRows)); ++i)
+            QTest::newRow(kKeyRows[i].name) << i;
+    }
+    void patternKeys()
+    {
+        QFETCH(int, row);
+        const KeyRow &r = kKeyRows[row];
+        FilterControl editor;
+        DpiFilter shown{};
+        const QByteArray bytes = QByteArray::fromHex(r.initial);
+        std::memcpy(shown.pattern, bytes.constData(), size_t(bytes.size()));
+        shown.pattern_mask = r.initialMask | 0xabcd0000u; // only the low half is the editor's
+        editor.setFilter(shown, FilterControl::kPatternBytes);
+        auto *edit = editor.findChild<QLineEdit *>(r.box);
+        edit->setCursorPosition(r.start);
+        if (r.selected)
+            edit->setSelection(r.start, r.selected);
+        QSignalSpy changed(&editor, &FilterControl::signal_filterChanged);
+
+        press(edit, QString::fromUtf8(r.keys));
+        const int given = int(qstrlen(r.hex) + 1) / 3; // the rest are "**"
+        QCOMPARE(editor.hexText(), (r.hex + QString(" **").repeated(FilterControl::kPatternBytes - given)).trimmed());
+        QCOMPARE(editor.clearText(), QString(r.clear).leftJustified(FilterControl::kPatternBytes, u'*'));
+        QCOMPARE(edit->cursorPosition(), r.cursor);
+        QCOMPARE(changed.count(), r.edits);
+        DpiFilter built;
+        std::memset(&built, 0x5a, sizeof built);
+        editor.buildFilter(&built);
+        QCOMPARE(built.pattern_mask, r.mask);
+        const QByteArray pattern = QByteArray(reinterpret_cast<const char *>(built.pattern), 16).toHex();
+        QCOMPARE(pattern.left(qstrlen(r.pattern)), QByteArray(r.pattern));
+        QCOMPARE(built.enabled, 0x5a5a5a5au); // not the editor's field
+    }
+
+    void headerFilter_data()
+    {
+        QTest::addColumn<int>("row");
+        for (int i = 0; i < int(std::size(kBuildRows)); ++i)
+            QTest::newRow(kBuildRows[i].name) << i;
+    }
+    void headerFilter()
+    {
+        QFETCH(int, row);
+        const BuildRow &r = kBuildRows[row];
+        SimpleFilterControl editor;
+        for (const auto &row : kRows)
+            editor.findChild<QLineEdit *>(row[0])->setStyleSheet("color: red"); // left from an earlier build
+        for (const auto &[name, value] : settings(r.input)) {
+            if (auto *edit = editor.findChild<QLineEdit *>(name))
+                edit->setText(value);
+            else if (auto *combo = editor.findChild<QComboBox *>(name))
+                combo->setCurrentIndex(value.toInt());
+            else
+                editor.findChild<QCheckBox *>(name)->setChecked(value == "1");
+        }
+        PacketFilter f;
+        std::memset(&f, 0x5a, sizeof f);
+        QCOMPARE(editor.buildFilter(&f) < 0 ? -1 : 0, r.rc);
+        QCOMPARE(describe(f), QString(r.record));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(f.reserved), 3), QByteArray(3, '\0'));
+        QStringList red, rows; // edits in red, labels of the rows in use
+        for (const auto &row : kRows) {
+            const auto *edit = editor.findChild<QLineEdit *>(row[0]);
+            const auto *label = editor.findChild<QLabel *>(row[1]);
+            if (edit->styleSheet() == "color: red")
+                red << row[0];
+            if (!label->isHidden() && edit->isEnabled())
+                rows << label->text();
+        }
+        QCOMPARE(red.join(u' '), QString(r.red));
+        QCOMPARE(rows.join(u','), QString(r.rows));
+        if (r.rc != 0)
+            return;
+
+        SimpleFilterControl other;
+        other.setFilter(f);
+        for (const auto &[name, value] : settings(r.shown)) {
+            if (auto *edit = other.findChild<QLineEdit *>(name))
+                QCOMPARE(edit->text(), value);
+            else
+                QCOMPARE(other.findChild<QComboBox *>(name)->currentIndex(), value.toInt());
+        }
+        PacketFilter again;
+        QCOMPARE(other.buildFilter(&again), 0);
+        QCOMPARE(describe(again), QString(r.record));
+    }
+
+    // Answers in turn: the filter switches as the device says and goes back as shown, an
+    // unchanged state sends nothing, and another device's answer changes nothing.
     void received()
     {
-        QFETCH(bool, dpi);
-        QFETCH(int, before);
-        QFETCH(uint64_t, handle);
-        QFETCH(int, enabled);
-        QFETCH(bool, on);
-        QFETCH(int, sends);
-        FiltersPanel panel;
-        panel.setCurrentHandle(kHandle);
-        QSignalSpy set(&panel, dpi ? &FiltersPanel::signal_set_dpifilter : &FiltersPanel::signal_set_simplefilter);
-        auto receive = [&](uint64_t h, int e) {
-            const StatsThreadInfo info = answer(h, uint32_t(e));
-            dpi ? panel.slot_DPIFilterReceived(info) : panel.slot_simpleFilterReceived(info);
-        };
-        if (before >= 0)
-            receive(kHandle, before);
-        auto *text = child<QLineEdit>(panel, dpi ? "HexBox" : "srcPortTB");
-        text->setText("edited");
-        const auto earlier = set.count();
-
-        receive(handle, enabled);
-        QCOMPARE(child<QCheckBox>(panel, dpi ? "enableFiltersCheckBox" : "enableSimpleFiltersCB")->isChecked(), on);
-        QCOMPARE(child<QWidget>(panel, dpi ? "filterCtrl" : "simpleFilterCtrl")->isEnabled(), on);
-        QCOMPARE(child<QPushButton>(panel, dpi ? "setFiltersButton" : "setSimpleFiltersBT")->isEnabled(), on);
-        QCOMPARE(set.count() - earlier, sends);
-        QCOMPARE(text->text() == "edited", handle != kHandle); // shown only when it is this device's
-        if (!sends)
-            return;
-        // The answer goes back as shown, switched as the device said.
-        QVERIFY(child<QPushButton>(panel, dpi ? "saveFiltersButton" : "saveSimpleFiltersBT")->isEnabled());
-        const StatsThreadInfo sent = last(set);
-        QCOMPARE(sent.handle, kHandle);
-        QCOMPARE(dpi ? sent.dpiFilter.enabled : sent.packetFilter.enabled, uint32_t(enabled));
-        QCOMPARE(dpi ? sent.dpiFilter.pattern[0] : sent.packetFilter.src_port, dpi ? 0x47 : 80);
+        // answer's device and enabled -> box checked with editor and Set enabled, requests sent so far
+        // clang-format off
+        const struct { uint64_t handle; int enabled; bool on; int sent; } steps[] = {
+            {kHandle, 0, false, 0}, {kHandle, 1, true, 1}, {kHandle, 1, true, 1}, {kHandle + 1, 0, true, 1},
+            {kHandle, 0, false, 2}};
+        // clang-format on
+        for (bool dpi : {false, true}) {
+            FiltersPanel panel;
+            panel.setCurrentHandle(kHandle);
+            QSignalSpy set(&panel, dpi ? &FiltersPanel::signal_set_dpifilter : &FiltersPanel::signal_set_simplefilter);
+            const QStringList names = dpi ? QStringList{"HexBox", "enableFiltersCheckBox", "filterCtrl",
+                                                        "setFiltersButton", "saveFiltersButton"}
+                                          : QStringList{"srcPortTB", "enableSimpleFiltersCB", "simpleFilterCtrl",
+                                                        "setSimpleFiltersBT", "saveSimpleFiltersBT"};
+            auto *text = panel.findChild<QLineEdit *>(names[0]);
+            for (const auto &step : steps) {
+                text->setText("edited");
+                const StatsThreadInfo info = answer(step.handle, uint32_t(step.enabled));
+                dpi ? panel.slot_DPIFilterReceived(info) : panel.slot_simpleFilterReceived(info);
+                QCOMPARE(panel.findChild<QCheckBox *>(names[1])->isChecked(), step.on);
+                QCOMPARE(panel.findChild<QWidget *>(names[2])->isEnabled(), step.on);
+                QCOMPARE(panel.findChild<QWidget *>(names[3])->isEnabled(), step.on);
+                QCOMPARE(set.count(), step.sent);
+                QCOMPARE(text->text() == "edited", step.handle != kHandle); // shown only when it is this device's
+                if (step.sent == 0)
+                    continue;
+                QVERIFY(panel.findChild<QWidget *>(names[4])->isEnabled()); // Save
+                const StatsThreadInfo sent = last(set);
+                QCOMPARE(sent.handle, kHandle);
+                QCOMPARE(dpi ? sent.dpiFilter.enabled : sent.packetFilter.enabled, uint32_t(step.on));
+                QCOMPARE(dpi ? sent.dpiFilter.pattern[0] : sent.packetFilter.src_port, dpi ? 0x47 : 80);
+            }
+        }
     }
 
+    // Save still stores: the device keeps the filter it already has.
     void refusedSetStillSaves()
     {
         FiltersPanel panel;
@@ -110,15 +309,11 @@ private slots:
         QSignalSpy set(&panel, &FiltersPanel::signal_set_simplefilter);
         QSignalSpy save(&panel, &FiltersPanel::signal_save_simplefilter);
         ModalAnswerer answerer;
-        child<QLineEdit>(panel, "srcPortTB")->setText("70000");
-
-        QTest::mouseClick(child<QPushButton>(panel, "setSimpleFiltersBT"), Qt::LeftButton);
-        QCOMPARE(answerer.titles, QStringList{"LumenQuill Manager"});
+        panel.findChild<QLineEdit *>("srcPortTB")->setText("70000");
+        QTest::mouseClick(panel.findChild<QPushButton *>("setSimpleFiltersBT"), Qt::LeftButton);
         QCOMPARE(answerer.texts, QStringList{"Invalid parameter.\nPlease correct the highlighted values."});
-        QCOMPARE(answerer.icons.value(0), QMessageBox::Critical);
-        auto *saveButton = child<QPushButton>(panel, "saveSimpleFiltersBT");
+        auto *saveButton = panel.findChild<QPushButton *>("saveSimpleFiltersBT");
         QVERIFY(saveButton->isEnabled());
-
         QTest::mouseClick(saveButton, Qt::LeftButton);
         QCOMPARE(answerer.texts.size(), 2);
         QCOMPARE(set.count(), 0);
@@ -134,26 +329,25 @@ private slots:
         panel.slot_DPIFilterReceived(answer(kHandle, 1));
         QSignalSpy set(&panel, &FiltersPanel::signal_set_dpifilter);
         QSignalSpy save(&panel, &FiltersPanel::signal_save_dpifilter);
-        auto *setButton = child<QPushButton>(panel, "setFiltersButton");
+        auto *setButton = panel.findChild<QPushButton *>("setFiltersButton");
         setButton->setEnabled(false);
-        auto *hex = child<QLineEdit>(panel, "HexBox");
+        auto *hex = panel.findChild<QLineEdit *>("HexBox");
         hex->setCursorPosition(3);
         QTest::keyClicks(hex, "ff");
         QVERIFY(setButton->isEnabled());
-
         QTest::mouseClick(setButton, Qt::LeftButton);
-        QTest::mouseClick(child<QPushButton>(panel, "saveFiltersButton"), Qt::LeftButton);
+        QTest::mouseClick(panel.findChild<QPushButton *>("saveFiltersButton"), Qt::LeftButton);
         QCOMPARE(set.count(), 2);
+        QCOMPARE(save.count(), 1);
         const DpiFilter sent = last(set).dpiFilter;
         QCOMPARE(sent.enabled, 1u);
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(sent.pattern), 3).toHex(), QByteArray("47ff00"));
         QCOMPARE(sent.pattern_mask, 3u);
-        QCOMPARE(sent.reserved[3], uint8_t(0x99));
-        QCOMPARE(save.count(), 1);
+        QCOMPARE(sent.reserved[3], uint8_t(0x99)); // bytes the editor does not own
 
         // Another device starts blank: nothing of this one may reach it.
         panel.setCurrentHandle(kHandle + 1);
-        QVERIFY(!child<QCheckBox>(panel, "enableFiltersCheckBox")->isChecked());
+        QVERIFY(!panel.findChild<QCheckBox *>("enableFiltersCheckBox")->isChecked());
         QCOMPARE(panel.findChild<FilterControl *>()->hexText(), QString("** ").repeated(15) + "**");
         QCOMPARE(set.count(), 2);
     }

@@ -1,11 +1,11 @@
 // SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// The Network Ports tab through its widgets: clicks and the interlock, program
-// changes that are not clicks, what an apply reads, the status tables with
-// their MDI totals, and enabling by capabilities.
+// The Network Ports tab: its rules without widgets (interlock, link and PHY texts), then the
+// panel (which box is which record word, span and loopback, status tables, enabling).
 
 #include "networkportspanel.h"
+#include "portsettings.h"
 #include "ui_networkportspanel.h"
 
 #include <QCheckBox>
@@ -13,55 +13,46 @@
 #include <QTest>
 
 #include <cstring>
-#include <memory>
+
+using namespace PortSettings;
 
 namespace {
 
-const QStringList kSuffixes{"AN", "1000F", "100F", "100H", "10F", "10H", "APause", "SPause", "Master", "ForceMS"};
+// A port's boxes in record field order, as object name suffixes.
+const QStringList kBoxes{"AN", "1000F", "100F", "100H", "10F", "10H", "APause", "SPause", "Master", "ForceMS"};
 constexpr uint32_t kCaps = LQ_CAP_CONFIGURABLE | LQ_CAP_PORT_SPEED | LQ_CAP_PER_PORT_LINK | LQ_CAP_LOOPBACK;
+
+QString tokens(const PortBoxes &b)
+{
+    QStringList on;
+    for (int i = 0; i < kPortBoxCount; ++i) {
+        if (b[static_cast<PortBox>(i)])
+            on << kBoxes[i];
+    }
+    return on.join(' ');
+}
 
 QCheckBox *box(const NetworkPortsPanel &panel, QChar port, const QString &suffix)
 {
     return panel.findChild<QCheckBox *>(QStringLiteral("port") + port + suffix);
 }
 
-void setPort(const NetworkPortsPanel &panel, QChar port, const QString &checked)
+// "Port A's checked boxes|Port B's".
+QString checkedBoxes(const NetworkPortsPanel &panel)
 {
-    for (const QString &s : kSuffixes)
-        box(panel, port, s)->setChecked(checked.split(' ').contains(s));
-}
-
-QString checkedBoxes(const NetworkPortsPanel &panel, QChar port)
-{
-    QStringList on;
-    for (const QString &s : kSuffixes) {
-        if (box(panel, port, s)->isChecked())
-            on << s;
+    QStringList ports;
+    for (QChar port : {'A', 'B'}) {
+        PortBoxes b;
+        for (int i = 0; i < kPortBoxCount; ++i)
+            b[static_cast<PortBox>(i)] = box(panel, port, kBoxes[i])->isChecked();
+        ports << tokens(b);
     }
-    return on.join(' ');
+    return ports.join('|');
 }
 
-// Toggles of the apply boxes from now on; program changes must make none.
-std::shared_ptr<int> countToggles(const NetworkPortsPanel &panel)
+void setWord(PortPhyStatus &phy, size_t offset, uint32_t value)
 {
-    auto count = std::make_shared<int>(0);
-    for (QAbstractButton *b : panel.applyButtons())
-        QObject::connect(b, &QAbstractButton::toggled, [count] { ++*count; });
-    return count;
-}
-
-LinkStatus linkRecord(uint32_t speedA, uint32_t speedB, int32_t mdiA, int32_t mdiB)
-{
-    LinkStatus s;
-    std::memset(&s, 0, sizeof s);
-    s.portASpeed = speedA;
-    s.portBSpeed = speedB;
-    s.portBDuplex = 1;
-    s.portAPhy.partnerAutoNegCapable = s.portAPhy.advertise1000BaseTFull = 1;
-    s.portBPhy.masterSlaveResolution = s.portBPhy.localReceiverOk = 1;
-    s.portAPhy.mdiCrossoverErrors = mdiA;
-    s.portBPhy.mdiCrossoverErrors = mdiB;
-    return s;
+    std::memcpy(reinterpret_cast<char *>(&phy) + offset, &value, sizeof value);
 }
 
 QString cell(const QTableWidget *table, int row, int column)
@@ -70,6 +61,23 @@ QString cell(const QTableWidget *table, int row, int column)
     return item ? item->text() : QStringLiteral("<none>");
 }
 
+// Boxes once the click toggled one, the box clicked, the boxes after the interlock, and
+// whether the auto-negotiation-only boxes become usable (-1: left as they are).
+// clang-format off
+const struct InterlockRow { const char *name, *after, *clicked, *expected; int enabled; } kInterlock[] = {
+    {"an off keeps 100TX-HD over 10TX-FD", "1000F 100H 10F APause SPause Master ForceMS", "AN", "100H", 0},
+    {"an off keeps 100TX-FD first", "100F 100H 10F 10H", "AN", "100F", 0},
+    {"an off keeps 10TX-FD over 10TX-HD", "10F 10H", "AN", "10F", 0},
+    {"an off keeps a lone 10TX-HD", "1000F 10H", "AN", "10H", 0},
+    {"an off without speed forces 100TX-FD", "1000F SPause", "AN", "100F", 0},
+    {"an on enables, changes nothing", "AN 100H", "AN", "AN 100H", 1},
+    {"forced 10TX-FD is the only speed", "1000F 100F 10F 10H APause", "10F", "10F APause", -1},
+    {"forced box clicked again stays", "", "100H", "100H", -1},
+    {"negotiated speeds independent", "AN 100F 10F", "10F", "AN 100F 10F", -1},
+    {"negotiated speed off stays off", "AN 100F", "10H", "AN 100F", -1},
+};
+// clang-format on
+
 } // namespace
 
 class tst_NetworkPortsPanel : public QObject {
@@ -77,227 +85,217 @@ class tst_NetworkPortsPanel : public QObject {
 private slots:
     void interlock_data()
     {
-        QTest::addColumn<uint32_t>("caps");
-        QTest::addColumn<QString>("clicked");
-        QTest::addColumn<QString>("portA");
-        QTest::addColumn<QString>("portB");
-        QTest::addColumn<bool>("dependentsEnabled");
-        auto row = [](const char *name, uint32_t caps, const char *clicked, const char *a, const char *b, bool on) {
-            QTest::newRow(name) << caps << QString(clicked) << QString(a) << QString(b) << on;
-        };
-        row("port A auto-neg off", kCaps, "portAAN", "100H", "AN 10F SPause", false);
-        row("port B auto-neg off", kCaps, "portBAN", "AN 1000F 100H 10F APause SPause Master", "10F", false);
-        row("no per-port link settings", LQ_CAP_PORT_SPEED, "portAAN", "1000F 100H 10F APause SPause Master",
-            "AN 10F SPause", true);
+        QTest::addColumn<int>("row");
+        for (int i = 0; i < int(std::size(kInterlock)); ++i)
+            QTest::newRow(kInterlock[i].name) << i;
     }
     void interlock()
     {
-        QFETCH(uint32_t, caps);
-        QFETCH(QString, clicked);
-        NetworkPortsPanel panel;
-        setPort(panel, 'A', "AN 1000F 100H 10F APause SPause Master");
-        setPort(panel, 'B', "AN 10F SPause");
-        // As the main window wires it: every apply box runs the interlock.
-        for (QAbstractButton *b : panel.applyButtons())
-            connect(b, &QAbstractButton::clicked, &panel, [&panel, b, caps] { panel.interlock(b, caps); });
-        const auto toggles = countToggles(panel);
-
-        panel.findChild<QCheckBox *>(clicked)->click();
-
-        QTEST(checkedBoxes(panel, 'A'), "portA");
-        QTEST(checkedBoxes(panel, 'B'), "portB");
-        QCOMPARE(*toggles, 1); // the click itself
-        for (const char *s : {"1000F", "APause", "SPause", "Master", "ForceMS"})
-            QTEST(box(panel, clicked.at(4), s)->isEnabled(), "dependentsEnabled");
+        QFETCH(int, row);
+        const InterlockRow &r = kInterlock[row];
+        PortBoxes boxes;
+        for (const QString &t : QString(r.after).split(' ', Qt::SkipEmptyParts))
+            boxes[static_cast<PortBox>(kBoxes.indexOf(t))] = true;
+        const InterlockResult result = PortSettings::interlock(boxes, static_cast<PortBox>(kBoxes.indexOf(r.clicked)));
+        QCOMPARE(tokens(result.checked), QString(r.expected));
+        QCOMPARE(result.negotiationBoxesEnabled.has_value(), r.enabled >= 0);
+        QCOMPARE(result.negotiationBoxesEnabled.value_or(false), r.enabled == 1);
     }
 
-    // Each box stands for its own word of the port-speed record, both ways.
-    void boxWords_data()
+    // A flag of exactly 1 lights its own row and no other, checked against the
+    // record layout (partner rows 1-11, then fault rows 0-16); other values are off.
+    void flagRows()
     {
-        QTest::addColumn<int>("word");
-        for (int word = 0; word < 20; ++word)
-            QTest::addRow("port%c%s", word < 10 ? 'A' : 'B', qPrintable(kSuffixes[word % 10])) << word;
-    }
-    void boxWords()
-    {
-        QFETCH(int, word);
-        const QChar port = word < 10 ? 'A' : 'B';
-        uint32_t words[20] = {};
-        words[word] = 1;
-        DevicePortsSpeed ports;
-        std::memcpy(&ports, words, sizeof ports);
-        NetworkPortsPanel panel;
-        panel.showFeatures(DeviceFeatures{}, ports, kCaps);
-        QCOMPARE(checkedBoxes(panel, port) + checkedBoxes(panel, port == 'A' ? 'B' : 'A'), kSuffixes[word % 10]);
-
-        const DevicePortsSpeed sent = panel.portsSpeed(0);
-        QVERIFY(std::memcmp(&sent, words, sizeof sent) == 0);
-    }
-
-    // Also the rule the SFP page's twin boxes follow.
-    void showFeatures_data()
-    {
-        QTest::addColumn<uint32_t>("caps");
-        QTest::addColumn<uint32_t>("tapMode");
-        QTest::addColumn<uint32_t>("loopbackWord");
-        QTest::addColumn<bool>("span");
-        QTest::addColumn<bool>("loopback");
-        QTest::newRow("span with loopback") << kCaps << 0u << 1u << true << true;
-        QTest::newRow("plain tap hides loopback") << kCaps << 1u << 1u << false << false;
-        QTest::newRow("tap mode 2: span, no loopback") << kCaps << 2u << 1u << true << false;
-        QTest::newRow("loopback 2 is off") << kCaps << 0u << 2u << true << false;
-        QTest::newRow("no loopback capability") << uint32_t(LQ_CAP_PORT_SPEED) << 0u << 1u << true << false;
-        QTest::newRow("no span capability") << uint32_t(LQ_CAP_LOOPBACK) << 0u << 1u << false << true;
-    }
-    void showFeatures()
-    {
-        QFETCH(uint32_t, caps);
-        QFETCH(uint32_t, tapMode);
-        QFETCH(uint32_t, loopbackWord);
-        QFETCH(bool, span);
-        QFETCH(bool, loopback);
-        NetworkPortsPanel panel;
-        panel.form()->spanModeCheckbox->setChecked(!span);
-        panel.form()->loopbackCheckBox->setChecked(!loopback);
-        setPort(panel, 'A', kSuffixes.join(' '));
-        const auto toggles = countToggles(panel);
-        DeviceFeatures features{};
-        features.tap_mode = tapMode;
-        features.loopback = loopbackWord;
-        DevicePortsSpeed ports{};
-        ports.portA.auto_negotiation = 1;
-        ports.portA.speed_10_half = 2; // anything but 1 is off
-        ports.portB.master = 1;
-
-        panel.showFeatures(features, ports, caps);
-        QCOMPARE(panel.form()->spanModeCheckbox->isChecked(), span);
-        QCOMPARE(panel.form()->loopbackCheckBox->isChecked(), loopback);
-        QCOMPARE(checkedBoxes(panel, 'A'), QString("AN"));
-        QCOMPARE(checkedBoxes(panel, 'B'), QString("Master"));
-        QCOMPARE(*toggles, 0);
-    }
-
-    void setDefaults()
-    {
-        for (bool span : {true, false}) {
-            NetworkPortsPanel panel;
-            panel.form()->spanModeCheckbox->setChecked(span);
-            panel.form()->loopbackCheckBox->setChecked(true);
-            setPort(panel, 'A', "100H Master ForceMS");
-            const auto toggles = countToggles(panel);
-            panel.setDefaults();
-            QCOMPARE(panel.form()->spanModeCheckbox->isChecked(), span);
-            QVERIFY(!panel.form()->loopbackCheckBox->isChecked());
-            for (QChar port : {'A', 'B'})
-                QCOMPARE(checkedBoxes(panel, port), QString("AN 1000F 100F 100H 10F 10H APause SPause"));
-            QCOMPARE(*toggles, 0);
+        for (uint32_t value : {1u, 2u, 0xffffffffu}) {
+            for (int lit = 0; lit < 28; ++lit) {
+                PortPhyStatus phy{};
+                phy.partnerAutoNegCapable = 1;
+                setWord(phy, size_t(0x08 + 4 * lit), value);
+                uint64_t total = 0;
+                const PhyTexts t = PortSettings::phyTexts(phy, LQ_LINK_1G, total);
+                QStringList shown(t.partner.begin() + 1, t.partner.end()), expected;
+                shown += QStringList(t.faults.begin(), t.faults.end() - 1);
+                for (int i = 0; i < 28; ++i) {
+                    const bool on = i == lit && value == 1;
+                    expected << ((i == 14 || i == 15) ? (on ? "OK" : "Not OK") : (on ? "Yes" : "No"));
+                }
+                QCOMPARE(shown, expected);
+            }
         }
     }
 
-    // What an apply takes from the tab: tap_mode and loopback (every other
-    // field as last read), then the port-speed record for that tap mode.
-    void readForApply_data()
+    void phyTexts()
     {
-        QTest::addColumn<uint32_t>("caps");
-        QTest::addColumn<bool>("span");
-        QTest::addColumn<uint32_t>("tapMode");
-        QTest::addColumn<uint32_t>("loopback");
-        QTest::newRow("span") << kCaps << true << 0u << 1u;
-        QTest::newRow("plain tap copies Port A") << kCaps << false << 1u << 1u;
-        QTest::newRow("no span capability keeps tap mode") << uint32_t(LQ_CAP_LOOPBACK) << true << 9u << 1u;
-        QTest::newRow("no loopback capability sends 0") << uint32_t(LQ_CAP_PORT_SPEED) << true << 0u << 0u;
-        QTest::newRow("SFP page in use") << (kCaps | LQ_CAP_SFP) << true << 9u << 7u;
-    }
-    void readForApply()
-    {
-        QFETCH(uint32_t, caps);
-        QFETCH(bool, span);
-        NetworkPortsPanel panel;
-        panel.form()->spanModeCheckbox->setChecked(span);
-        panel.form()->loopbackCheckBox->setChecked(true);
-        setPort(panel, 'A', "AN 1000F SPause");
-        setPort(panel, 'B', "10H ForceMS");
-        DeviceFeatures features;
-        std::memset(&features, 0xa5, sizeof features);
-        features.tap_mode = 9;
-        features.loopback = 7;
-        DeviceFeatures expected = features;
-        QFETCH(uint32_t, tapMode);
-        QFETCH(uint32_t, loopback);
-        expected.tap_mode = tapMode;
-        expected.loopback = loopback;
-
-        panel.readFeatures(&features, caps);
-        QVERIFY(std::memcmp(&features, &expected, sizeof features) == 0);
-        const DevicePortsSpeed ports = panel.portsSpeed(features.tap_mode);
-        const bool copied = tapMode == 1;
-        QCOMPARE(ports.portA.speed_1000_full, 1u);
-        QCOMPARE(ports.portB.speed_1000_full, copied ? 1u : 0u);
-        QCOMPARE(ports.portB.force_master_slave, copied ? 0u : 1u);
+        // Every flag 1 but these. Shown: link, master/slave, partner rows 0, 1, 11, master/slave fault, MDI.
+        // Duplex 0 is full, anything else half; code 4 and undefined codes are unknown but up.
+        // clang-format off
+        const struct { uint32_t partner, resolution, speed, duplex; const char *shown; } rows[] = {
+            {1, 3, LQ_LINK_1G, 0, "1Gbps FDX|Slave Yes Yes Yes Yes 0"},
+            {1, 0, LQ_LINK_10G, 7, "10Gbps HDX|Master Yes Yes Yes Yes 0"},
+            {0, 3, LQ_LINK_10M, 0, "10Mbps FDX|Slave No N/A N/A Yes 0"},
+            {2, 3, LQ_LINK_100M, 1, "100Mbps HDX|Slave No N/A N/A Yes 0"},
+            {1, 0, LQ_LINK_DOWN, 0, "Down|N/A Yes Yes Yes N/A N/A"},
+            {1, 3, LQ_LINK_UNKNOWN, 0, "Unknown|Slave Yes Yes Yes Yes 0"},
+            {1, 3, 6, 0, "Unknown|Slave Yes Yes Yes Yes 0"},
+        };
+        // clang-format on
+        for (const auto &r : rows) {
+            PortPhyStatus phy{};
+            for (size_t offset = 0; offset < 0x78; offset += 4)
+                setWord(phy, offset, 1);
+            phy.partnerAutoNegCapable = r.partner;
+            phy.masterSlaveResolution = r.resolution;
+            uint64_t total = 0;
+            const PhyTexts t = PortSettings::phyTexts(phy, r.speed, total);
+            const QStringList shown{t.masterSlave, t.partner[0], t.partner[1], t.partner[11], t.faults[2]};
+            QCOMPARE(linkText(r.speed, r.duplex) + '|' + shown.join(' ') + ' ' + t.faults[17], QString(r.shown));
+        }
     }
 
+    // Port A's interlock runs end to end in tst_featuresflow; here the panel applies it
+    // to Port B's row, and not at all without per-port link settings.
+    void panelInterlockNeedsPerPortLink()
+    {
+        for (uint32_t caps : {kCaps, uint32_t(LQ_CAP_PORT_SPEED)}) {
+            NetworkPortsPanel panel;
+            box(panel, 'B', "10F")->setChecked(true);
+            box(panel, 'B', "SPause")->setChecked(true); // Port B's AN just clicked off
+            panel.interlock(box(panel, 'B', "AN"), caps);
+            const bool applied = caps & LQ_CAP_PER_PORT_LINK;
+            QCOMPARE(checkedBoxes(panel), applied ? "|10F" : "|10F SPause");
+            QCOMPARE(box(panel, 'B', "SPause")->isEnabled(), !applied);
+            QVERIFY(box(panel, 'A', "SPause")->isEnabled());
+        }
+    }
+
+    // Each box stands for its own word of the port-speed record, both ways.
+    void boxWords()
+    {
+        for (int word = 0; word < 20; ++word) {
+            uint32_t words[20] = {};
+            words[word] = 1;
+            DevicePortsSpeed ports;
+            std::memcpy(&ports, words, sizeof ports);
+            NetworkPortsPanel panel;
+            panel.showFeatures(DeviceFeatures{}, ports, kCaps);
+            QCOMPARE(checkedBoxes(panel), word < 10 ? kBoxes[word] + '|' : '|' + kBoxes[word - 10]);
+            const DevicePortsSpeed sent = panel.portsSpeed(0);
+            QVERIFY2(std::memcmp(&sent, words, sizeof sent) == 0, qPrintable(kBoxes[word % 10]));
+        }
+    }
+
+    // A features answer shown (the SFP page's twin boxes follow the same rule), then read
+    // back for an apply: tap_mode and loopback only, then the port-speed record.
+    void showAndRead()
+    {
+        // caps, tap_mode and loopback read -> span and loopback boxes -> tap_mode and loopback sent
+        // clang-format off
+        const struct { uint32_t caps, tapMode, loopbackWord; bool span, loopback; uint32_t sentTap, sentLoopback; } rows[] = {
+            {kCaps, 0, 1, true, true, 0, 1},  {kCaps, 1, 1, false, false, 1, 0} /* plain tap */,
+            {kCaps, 2, 1, true, false, 0, 0}, {kCaps, 0, 2, true, false, 0, 0},
+            {LQ_CAP_PORT_SPEED, 0, 1, true, false, 0, 0},
+            {LQ_CAP_LOOPBACK, 0, 1, false, true, 0, 1} /* no span support: tap_mode kept */,
+            {kCaps | LQ_CAP_SFP, 2, 1, true, false, 2, 1} /* the SFP page's boxes are used */,
+        };
+        // clang-format on
+        for (const auto &r : rows) {
+            NetworkPortsPanel panel;
+            const Ui::NetworkPortsPanel *u = panel.form();
+            u->spanModeCheckbox->setChecked(!r.span);
+            u->loopbackCheckBox->setChecked(!r.loopback);
+            for (const QString &suffix : kBoxes)
+                box(panel, 'A', suffix)->setChecked(true);
+            DeviceFeatures features;
+            std::memset(&features, 0xa5, sizeof features);
+            features.tap_mode = r.tapMode;
+            features.loopback = r.loopbackWord;
+            DevicePortsSpeed ports{};
+            ports.portA.auto_negotiation = ports.portA.speed_1000_full = 1;
+            ports.portA.speed_10_half = 2; // anything but 1 is off
+            ports.portB.master = 1;
+            panel.showFeatures(features, ports, r.caps);
+            QCOMPARE(u->spanModeCheckbox->isChecked(), r.span);
+            QCOMPARE(u->loopbackCheckBox->isChecked(), r.loopback);
+            QCOMPARE(checkedBoxes(panel), QString("AN 1000F|Master"));
+
+            DeviceFeatures expected = features;
+            expected.tap_mode = r.sentTap;
+            expected.loopback = r.sentLoopback;
+            panel.readFeatures(&features, r.caps);
+            QVERIFY(std::memcmp(&features, &expected, sizeof features) == 0);
+            const DevicePortsSpeed sent = panel.portsSpeed(features.tap_mode); // a plain tap copies Port A
+            QCOMPARE(tokens(fromSettings(sent.portB)), r.sentTap == 1 ? "AN 1000F" : "Master");
+        }
+    }
+
+    // Which cell shows what; MDI totals per port, while up, signed, until reset; nothing
+    // without per-port link status.
     void showStatus()
     {
         NetworkPortsPanel panel;
         const Ui::NetworkPortsPanel *u = panel.form();
-        panel.showStatus(linkRecord(LQ_LINK_1G, LQ_LINK_100M, 2, 1), kCaps);
-        panel.showStatus(linkRecord(LQ_LINK_1G, LQ_LINK_DOWN, 3, 50), kCaps);
-        const QStringList a{cell(u->physRegsTable1, 0, 1), cell(u->physRegsTable1, 1, 1), cell(u->physRegsTable2, 4, 1),
-                            cell(u->physRegsTable3, 3, 1), cell(u->physRegsTable3, 17, 1)};
-        QCOMPARE(a, QString("1Gbps FDX|Master|Yes|Not OK|5").split('|'));
-        const QStringList b{cell(u->physRegsTable1, 0, 2), cell(u->physRegsTable1, 1, 2), cell(u->physRegsTable2, 4, 2),
-                            cell(u->physRegsTable3, 3, 2), cell(u->physRegsTable3, 17, 2)};
-        QCOMPARE(b, QString("Down|N/A|N/A|OK|N/A").split('|'));
-
-        // Without per-port link status nothing is shown and nothing counted.
-        panel.showStatus(linkRecord(LQ_LINK_1G, LQ_LINK_1G, 100, 100), LQ_CAP_PORT_SPEED);
+        auto report = [&](uint32_t speedB, int32_t mdiA, int32_t mdiB, uint32_t caps = kCaps) {
+            LinkStatus s;
+            std::memset(&s, 0, sizeof s);
+            s.portASpeed = LQ_LINK_1G;
+            s.portBSpeed = speedB;
+            s.portAPhy.partnerAutoNegCapable = s.portAPhy.advertise1000BaseTFull = 1;
+            s.portBPhy.masterSlaveResolution = s.portBPhy.localReceiverOk = 1;
+            s.portAPhy.mdiCrossoverErrors = mdiA;
+            s.portBPhy.mdiCrossoverErrors = mdiB;
+            panel.showStatus(s, caps);
+            QStringList cells;
+            for (int c : {1, 2})
+                cells << QStringList{cell(u->physRegsTable1, 0, c), cell(u->physRegsTable1, 1, c),
+                                     cell(u->physRegsTable2, 4, c), cell(u->physRegsTable3, 3, c),
+                                     cell(u->physRegsTable3, 17, c)}
+                             .join('|');
+            return cells.join(" / ");
+        };
+        report(LQ_LINK_100M, 2, 1);
+        QCOMPARE(report(LQ_LINK_DOWN, 3, 50), "1Gbps FDX|Master|Yes|Not OK|5 / Down|N/A|N/A|OK|N/A");
+        report(LQ_LINK_1G, 100, 100, LQ_CAP_PORT_SPEED);
         for (const QTableWidget *table : {u->physRegsTable1, u->physRegsTable2, u->physRegsTable3}) {
-            for (int row = 0; row < table->rowCount(); ++row) {
+            for (int row = 0; row < table->rowCount(); ++row)
                 QCOMPARE(cell(table, row, 1) + cell(table, row, 2), QString());
-                QVERIFY(!cell(table, row, 0).isEmpty());
-            }
         }
-        panel.showStatus(linkRecord(LQ_LINK_1G, LQ_LINK_1G, 1, 4), kCaps);
-        QCOMPARE(cell(u->physRegsTable3, 17, 1), QString("6"));
-        QCOMPARE(cell(u->physRegsTable3, 17, 2), QString("5"));
+        QCOMPARE(report(LQ_LINK_1G, 1, 4), "1Gbps FDX|Master|Yes|Not OK|6 / 1Gbps FDX|Slave|N/A|OK|5");
         panel.resetMdiTotals();
-        panel.showStatus(linkRecord(LQ_LINK_1G, LQ_LINK_1G, 2, 0), kCaps);
-        QCOMPARE(cell(u->physRegsTable3, 17, 1), QString("2"));
+        QStringList totals;
+        for (int32_t count : {2, -1, -2}) {
+            report(LQ_LINK_1G, count, 0);
+            totals << cell(u->physRegsTable3, 17, 1);
+        }
+        QCOMPARE(totals, QStringList({"2", "1", "18446744073709551615"}));
     }
 
-    void applyCapabilities_data()
-    {
-        QTest::addColumn<uint32_t>("caps");
-        QTest::addColumn<bool>("on");
-        QTest::addColumn<uint32_t>("tapMode");
-        // span, loopback, portAAN, portA1000F (auto-neg on), portA1000F (auto-neg off), portBAN
-        QTest::addColumn<QList<bool>>("enabled");
-        QTest::addColumn<bool>("poe");
-        QTest::newRow("span mode") << (kCaps | LQ_CAP_POE) << true << 0u
-                                   << QList<bool>{true, true, true, true, false, true} << true;
-        QTest::newRow("plain tap: Port B and loopback off")
-            << kCaps << true << 1u << QList<bool>{true, false, true, true, false, false} << false;
-        QTest::newRow("no span capability") << uint32_t(LQ_CAP_CONFIGURABLE | LQ_CAP_LOOPBACK) << true << 0u
-                                            << QList<bool>{false, true, false, false, false, false} << false;
-        QTest::newRow("firmware update") << kCaps << false << 0u << QList<bool>(6, false) << false;
-    }
     void applyCapabilities()
     {
-        QFETCH(uint32_t, caps);
-        QFETCH(bool, on);
-        QFETCH(uint32_t, tapMode);
-        NetworkPortsPanel panel;
-        const Ui::NetworkPortsPanel *u = panel.form();
-        u->portAAN->setChecked(true);
-        u->portBAN->setChecked(true);
-        panel.applyCapabilities(caps, on, tapMode);
-        const bool negotiating1000 = u->portA1000F->isEnabled();
-        u->portAAN->setChecked(false);
-        panel.applyCapabilities(caps, on, tapMode);
-        QTEST((QList<bool>{u->spanModeCheckbox->isEnabled(), u->loopbackCheckBox->isEnabled(), u->portAAN->isEnabled(),
-                           negotiating1000, u->portA1000F->isEnabled(), u->portBAN->isEnabled()}),
-              "enabled");
-        QTEST(u->groupBox_14->isVisibleTo(&panel), "poe");
+        // Enabled: span, loopback, portAAN, portA1000F (negotiating), portA1000F (forced), portBAN; PoE shown.
+        // clang-format off
+        const struct { uint32_t caps; bool on; uint32_t tapMode; const char *enabled; bool poe; } rows[] = {
+            {kCaps | LQ_CAP_POE, true, 0, "111101", true},
+            {kCaps, true, 1, "101100", false}, // plain tap: Port B and loopback unused
+            {LQ_CAP_CONFIGURABLE | LQ_CAP_LOOPBACK, true, 0, "010000", false},
+            {kCaps, false, 0, "000000", false}, // no device or a firmware update
+        };
+        // clang-format on
+        for (const auto &r : rows) {
+            NetworkPortsPanel panel;
+            const Ui::NetworkPortsPanel *u = panel.form();
+            u->portAAN->setChecked(true);
+            u->portBAN->setChecked(true);
+            panel.applyCapabilities(r.caps, r.on, r.tapMode);
+            const bool negotiating1000 = u->portA1000F->isEnabled();
+            u->portAAN->setChecked(false);
+            panel.applyCapabilities(r.caps, r.on, r.tapMode);
+            QString enabled;
+            for (bool e : {u->spanModeCheckbox->isEnabled(), u->loopbackCheckBox->isEnabled(), u->portAAN->isEnabled(),
+                           negotiating1000, u->portA1000F->isEnabled(), u->portBAN->isEnabled()})
+                enabled += e ? '1' : '0';
+            QCOMPARE(enabled, QString(r.enabled));
+            QCOMPARE(u->groupBox_14->isVisibleTo(&panel), r.poe);
+        }
     }
 };
 

@@ -1,19 +1,23 @@
 // SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// The Counters tab's arithmetic and tables: running averages across resets,
-// alarm lines, and what the tables show on the refreshes after each clear.
+// The Counters tab: sample differences and duration texts, the gauges' needle
+// angle, running averages across resets, alarm lines, and the tables' totals,
+// rates, shares and line usage, also after each clear.
 
 #include "alarmlog.h"
 #include "counterspanel.h"
 #include "portaverage.h"
+#include "qgauge.h"
 #include "sqtablewidget.h"
 #include "ui_counterspanel.h"
 
 #include <QTest>
 
 using S = StatisticsSample;
-using Averages = QList<QList<double>>; // per refresh: time ms, valid, invalid, crc, usage
+// Per refresh: reset before it (0/1), time ms, valid, invalid, crc, usage,
+// then the expected average bandwidth (-1: the gauge keeps its value) and crc share.
+using Refreshes = QList<QList<double>>;
 
 namespace {
 S portSample(uint64_t timeMs, int port, uint64_t valid, uint64_t invalid, uint64_t crc, uint64_t bytes = 0,
@@ -35,184 +39,157 @@ S portSample(uint64_t timeMs, int port, uint64_t valid, uint64_t invalid, uint64
 class tst_CountersRefresh : public QObject {
     Q_OBJECT
 private slots:
+    // Differences word by word, saturating at zero; the capacity words are
+    // levels and come from the subtrahend. Then the texts of durations.
+    void sampleArithmetic()
+    {
+        S a, b, expected;
+        const auto set = [&](int w, uint64_t x, uint64_t y, uint64_t d) {
+            a.words[std::size_t(w)] = x, b.words[std::size_t(w)] = y, expected.words[std::size_t(w)] = d;
+        };
+        set(S::kPortBase[0] + S::ValidPackets, 150, 100, 50);
+        set(S::kPortBase[1] + S::ValidBytes, 10, 100, 0); // the device started counting again
+        set(S::SampleTime, 5, 5, 0);
+        set(S::kPortBase[0] + S::Capacity, 125000000, 1250000, 1250000);
+        set(S::kPortBase[1] + S::Capacity, 0, 125000000, 125000000);
+        set(27, 9, 4, 5);
+        const S d = a - b;
+        QCOMPARE(QList<quint64>(d.words.begin(), d.words.end()),
+                 QList<quint64>(expected.words.begin(), expected.words.end()));
+        QCOMPARE(durationText(59999) + ' ' + secondsText(59999), QStringLiteral("0:00:59 59.999 s"));
+        QCOMPARE(durationText(3661000), QStringLiteral("1:01:01"));
+        QCOMPARE(durationText(90061250) + ' ' + secondsText(90061250), QStringLiteral("25:01:01 90061.250 s"));
+    }
+
+    // As on this tab: 0 to 100 over 0 to 93 degrees.
+    void gaugeNeedleAngle()
+    {
+        QGauge gauge;
+        gauge.setEndAngle(93);
+        const struct { double value, stored, angle; } cases[] = {{-5, 0, -0.93}, {50, 50, 45.57}, {250, 100, 92.07}};
+        for (const auto &c : cases) {
+            gauge.setValue(c.value);
+            QCOMPARE(gauge.value(), c.stored);
+            QVERIFY2(qAbs(gauge.needleAngle() - c.angle) < 1e-9, qPrintable(QString::number(gauge.needleAngle())));
+        }
+    }
+
     void averagesAcrossResets_data()
     {
-        QTest::addColumn<Averages>("refreshes");
-        QTest::addColumn<QList<int>>("resetBefore"); // refresh indices preceded by an average reset
-        QTest::addColumn<QList<double>>("bandwidth"); // -1: the gauge keeps its value
-        QTest::addColumn<QList<double>>("crc");
+        QTest::addColumn<Refreshes>("refreshes");
         QTest::newRow("time-weighted mean")
-            << Averages{{1000, 0, 0, 0, 0}, {2000, 0, 0, 0, 50}, {5000, 0, 0, 0, 10}} << QList<int>{0}
-            << QList<double>{-1, 50, 20} << QList<double>{0, 0, 0};
+            << Refreshes{{1, 1000, 0, 0, 0, 0, -1, 0}, {0, 2000, 0, 0, 0, 50, 50, 0}, {0, 5000, 0, 0, 0, 10, 20, 0}};
         QTest::newRow("crc share with the +1 divisor")
-            << Averages{{1000, 500, 0, 0, 0}, {2000, 1489, 10, 10, 0}} << QList<int>{0} << QList<double>{-1, 0}
-            << QList<double>{0, 1.0};
+            << Refreshes{{1, 1000, 500, 0, 0, 0, -1, 0}, {0, 2000, 1489, 10, 10, 0, 0, 1.0}};
         QTest::newRow("reset restarts both averages")
-            << Averages{{1000, 0, 0, 0, 0}, {2000, 1000, 99, 99, 80}, {3000, 2000, 99, 99, 30}, {4000, 2998, 100, 100, 40}}
-            << QList<int>{0, 2} << QList<double>{-1, 80, -1, 40} << QList<double>{0, 9.0, 0, 0.1};
+            << Refreshes{{1, 1000, 0, 0, 0, 0, -1, 0}, {0, 2000, 1000, 99, 99, 80, 80, 9.0},
+                         {1, 3000, 2000, 99, 99, 30, -1, 0}, {0, 4000, 2998, 100, 100, 40, 40, 0.1}};
         QTest::newRow("same sample time keeps the gauge")
-            << Averages{{1000, 0, 0, 0, 0}, {1000, 0, 0, 0, 70}} << QList<int>{0} << QList<double>{-1, -1}
-            << QList<double>{0, 0};
+            << Refreshes{{1, 1000, 0, 0, 0, 0, -1, 0}, {0, 1000, 0, 0, 0, 70, -1, 0}};
     }
     void averagesAcrossResets()
     {
-        QFETCH(Averages, refreshes);
-        QFETCH(QList<int>, resetBefore);
-        QFETCH(QList<double>, bandwidth);
-        QFETCH(QList<double>, crc);
+        QFETCH(Refreshes, refreshes);
         PortAverage average;
-        average.resetRequested = false;
         uint64_t previous = 0;
-        for (int i = 0; i < refreshes.size(); ++i) {
-            const QList<double> &r = refreshes[i];
-            if (resetBefore.contains(i))
-                average.resetRequested = true;
-            const S sample = portSample(uint64_t(r[0]), 1, uint64_t(r[1]), uint64_t(r[2]), uint64_t(r[3]));
-            const PortAverage::Figures f = average.update(sample, 1, previous, r[4]);
+        for (const QList<double> &r : refreshes) {
+            average.resetRequested = average.resetRequested || r[0] != 0;
+            const S sample = portSample(uint64_t(r[1]), 1, uint64_t(r[2]), uint64_t(r[3]), uint64_t(r[4]));
+            const PortAverage::Figures f = average.update(sample, 1, previous, r[5]);
             previous = sample.words[S::SampleTime];
-            QCOMPARE(f.bandwidth.has_value(), bandwidth[i] >= 0);
+            QCOMPARE(f.bandwidth.has_value(), r[6] >= 0);
             if (f.bandwidth)
-                QVERIFY2(qFuzzyCompare(*f.bandwidth, bandwidth[i]), qPrintable(QString::number(*f.bandwidth)));
-            QVERIFY2(qAbs(f.crcErrors - crc[i]) < 1e-6, qPrintable(QString::number(f.crcErrors)));
+                QVERIFY2(qFuzzyCompare(*f.bandwidth, r[6]), qPrintable(QString::number(*f.bandwidth)));
+            QVERIFY2(qAbs(f.crcErrors - r[7]) < 1e-6, qPrintable(QString::number(f.crcErrors)));
         }
     }
 
-    void alarmLines_data()
-    {
-        QTest::addColumn<double>("usageA");
-        QTest::addColumn<quint64>("crcB");
-        QTest::addColumn<QStringList>("expected");
-        const QString s = QStringLiteral("STAMP");
-        QTest::newRow("equal to the threshold fires")
-            << 50.0 << 0ull
-            << QStringList{s + " - Port A Bandwidth usage > 50.00% (50.00%)", s + " - Port A CRC error percentage > 0.00% (0.00%)",
-                           s + " - Port B CRC error percentage > 0.00% (0.00%)"};
-        QTest::newRow("below stays quiet, crc over the packets plus one")
-            << 49.99 << 3ull
-            << QStringList{s + " - Port A CRC error percentage > 0.00% (0.00%)",
-                           s + " - Port B CRC error percentage > 0.00% (3.00%)"};
-    }
+    // Port A: usage and CRC alarms at 50 % and 0 %; Port B: CRC alarm at 0 %, usage alarm off.
     void alarmLines()
     {
-        QFETCH(double, usageA);
-        QFETCH(quint64, crcB);
-        QFETCH(QStringList, expected);
         AlarmSettings settings;
-        settings.bandwidth[0] = {true, 50.0};
-        settings.crcErrors[0] = {true, 0.0};
-        settings.bandwidth[1] = {false, 0.0}; // off: never fires
-        settings.crcErrors[1] = {true, 0.0};
-        S difference = portSample(1000, 1, 96, crcB, crcB);
-        QCOMPARE(::alarmLines(difference, {usageA, 100.0}, settings, QStringLiteral("STAMP")), expected);
+        settings.bandwidth = {AlarmThreshold{true, 50.0}, AlarmThreshold{false, 0.0}};
+        settings.crcErrors = {AlarmThreshold{true, 0.0}, AlarmThreshold{true, 0.0}};
+        const QString crcA = QStringLiteral("T - Port A CRC error percentage > 0.00% (0.00%)");
+        QCOMPARE(::alarmLines(portSample(1000, 1, 96, 0, 0), {50, 100}, settings, "T"), // the threshold reached
+                 (QStringList{"T - Port A Bandwidth usage > 50.00% (50.00%)", crcA,
+                              "T - Port B CRC error percentage > 0.00% (0.00%)"}));
+        // Below it stays quiet; 3 CRC errors in 96 + 3 packets, plus one, are 3 %.
+        QCOMPARE(::alarmLines(portSample(1000, 1, 96, 3, 3), {49.99, 100}, settings, "T"),
+                 (QStringList{crcA, "T - Port B CRC error percentage > 0.00% (3.00%)"}));
     }
 
-    void usageOverTheLineReadsAHundred()
-    {
-        AlarmSettings settings;
-        settings.bandwidth[1] = {true, 99.99};
-        const S overfull = portSample(1000, 1, 1000, 0, 0, 2000000, 1000000);
-        const QStringList lines = ::alarmLines(overfull, {0, bandwidthUsage(overfull, 1)}, settings, "t");
-        QCOMPARE(lines, QStringList{"t - Port B Bandwidth usage > 99.99% (100.00%)"});
-    }
-
-    // Each refresh: the samples fed, then the Port A and Port B totals of
-    // "Valid packets" shown afterwards.
+    // Port A and Port B "Valid packets" totals on the two refreshes after a clear.
     void clearsOnTheNextTwoRefreshes_data()
     {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<QStringList>("totalsAfterFirst");  // A, B
-        QTest::addColumn<QStringList>("totalsAfterSecond"); // A, B
-        QTest::newRow("Clear A") << "conters_clear_a_btn" << QStringList{"0", "1300"} << QStringList{"200", "1600"};
-        QTest::newRow("Clear B") << "conters_clear_b_btn" << QStringList{"1300", "0"} << QStringList{"1500", "300"};
-        QTest::newRow("Clear All") << "conters_clear_all_btn" << QStringList{"0", "0"} << QStringList{"200", "300"};
-        QTest::newRow("full reset") << "resetAll" << QStringList{"0", "0"} << QStringList{"200", "300"};
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("totals");
+        QTest::newRow("Clear A") << "conters_clear_a_btn" << QStringList{"0", "1300", "200", "1600"};
+        QTest::newRow("Clear B") << "conters_clear_b_btn" << QStringList{"1300", "0", "1500", "300"};
+        QTest::newRow("Clear All") << "conters_clear_all_btn" << QStringList{"0", "0", "200", "300"};
     }
     void clearsOnTheNextTwoRefreshes()
     {
-        QFETCH(QString, action);
-        QFETCH(QStringList, totalsAfterFirst);
-        QFETCH(QStringList, totalsAfterSecond);
+        QFETCH(QString, button);
         CountersPanel panel;
         Ui::CountersPanel *ui = panel.form();
-        auto sample = [](uint64_t t, uint64_t a, uint64_t b) {
+        const auto refresh = [&](uint64_t t, uint64_t a, uint64_t b) {
             S s = portSample(t, 0, a, 0, 0, a * 100, 125000);
             const S other = portSample(t, 1, b, 0, 0, b * 100, 125000);
-            for (int w = S::kPortBase[1]; w < S::kPortBase[1] + 11; ++w)
-                s.words[std::size_t(w)] = other.words[std::size_t(w)];
-            return s;
+            std::copy_n(other.words.begin() + S::kPortBase[1], 11, s.words.begin() + S::kPortBase[1]);
+            panel.refresh(s, {0, 0});
+            return QStringList{ui->tableWidget->item(0, 0)->text(), ui->tableWidget_2->item(0, 0)->text()};
         };
-        auto totals = [&] { return QStringList{ui->tableWidget->item(0, 0)->text(), ui->tableWidget_2->item(0, 0)->text()}; };
-        panel.refresh(sample(1000, 1000, 1000), {0, 0}); // the first refresh only takes the absolute baseline
-        panel.refresh(sample(2000, 1100, 1200), {0, 0});
-        QCOMPARE(totals(), (QStringList{"1100", "1200"}));
-
-        if (action == "resetAll") {
-            panel.counters_reset();
-            panel.clearToZero();
-        } else {
-            panel.findChild<QPushButton *>(action)->click();
-        }
-        const bool clearsA = action != "conters_clear_b_btn";
-        QCOMPARE(ui->tableWidget->item(0, 0)->text(), clearsA ? QString("0") : QString("1100"));
-        QCOMPARE(ui->tableWidget_3->item(0, 2)->text(), clearsA ? QString("-") : QString("0.00"));
-
-        panel.refresh(sample(3000, 1300, 1300), {0, 0});
-        QCOMPARE(totals(), totalsAfterFirst);
-        panel.refresh(sample(4000, 1500, 1600), {0, 0});
-        QCOMPARE(totals(), totalsAfterSecond);
+        panel.refresh(portSample(1000, 0, 1000, 0, 0), {0, 0}); // the first refresh only takes the baselines
+        QCOMPARE(refresh(2000, 1100, 1200), (QStringList{"1100", "1200"}));
+        panel.findChild<QPushButton *>(button)->click();
+        const bool clearsA = button != "conters_clear_b_btn";
+        QCOMPARE(ui->tableWidget->item(0, 0)->text(), clearsA ? "0" : "1100");
+        QCOMPARE(ui->tableWidget_3->item(0, 2)->text(), clearsA ? "-" : "0.00");
+        const QStringList afterFirst = refresh(3000, 1300, 1300);
+        QTEST(afterFirst + refresh(4000, 1500, 1600), "totals");
         // The rates are the last interval's whatever was cleared.
-        QCOMPARE(ui->tableWidget->item(0, 1)->text(), QString("200"));
-        QCOMPARE(ui->tableWidget_2->item(0, 1)->text(), QString("300"));
+        QCOMPARE(ui->tableWidget->item(0, 1)->text() + ' ' + ui->tableWidget_2->item(0, 1)->text(), "200 300");
     }
 
+    // 100-byte packets over one interval. The last packet share is the line
+    // usage: (bytes + 20 per packet) over the interval's capacity, at most 100.
     void intervalTexts_data()
     {
-        QTest::addColumn<quint64>("valid");
-        QTest::addColumn<quint64>("invalid");
-        QTest::addColumn<quint64>("capacity");
-        QTest::addColumn<quint64>("intervalMs");
+        QTest::addColumn<QList<quint64>>("counts"); // valid, invalid, capacity, interval ms
         QTest::addColumn<QStringList>("packetShares"); // rows 0..4 of the packet table, column 2
         QTest::addColumn<QStringList>("errorShares");  // rows 0..3 of the error table, column 2
         QTest::addColumn<QString>("validRate");
-        QTest::newRow("valid packets only") << 400ull << 0ull << 100000ull << 2000ull
-                                            << QStringList{"100.00", "0.00", "100.00", "0.00", "48.00"}
-                                            << QStringList{"0.00", "0.00", "0.00", "0.00"} << "200";
-        QTest::newRow("errors share the interval") << 300ull << 100ull << 0ull << 1000ull
-                                                   << QStringList{"75.00", "0.00", "75.00", "0.00", "0.00"}
-                                                   << QStringList{"25.00", "0.00", "25.00", "0.00"} << "300";
-        QTest::newRow("empty interval") << 0ull << 0ull << 100000ull << 1000ull
-                                        << QStringList{"-", "-", "-", "-", "0.00"} << QStringList{"-", "-", "-", "-"} << "0";
-        QTest::newRow("over the line") << 1000ull << 0ull << 1000ull << 1000ull
-                                       << QStringList{"100.00", "0.00", "100.00", "0.00", "100.00"}
-                                       << QStringList{"0.00", "0.00", "0.00", "0.00"} << "1000";
-        QTest::newRow("same sample time") << 10ull << 0ull << 1000ull << 0ull
-                                          << QStringList{"100.00", "0.00", "100.00", "0.00", "100.00"}
-                                          << QStringList{"0.00", "0.00", "0.00", "0.00"} << "-";
+        const QStringList none{"0.00", "0.00", "0.00", "0.00"};
+        QTest::newRow("valid packets only") << QList<quint64>{400, 0, 100000, 2000}
+                                            << QStringList{"100.00", "0.00", "100.00", "0.00", "48.00"} << none
+                                            << "200";
+        QTest::newRow("errors, no capacity") << QList<quint64>{300, 100, 0, 1000}
+                                             << QStringList{"75.00", "0.00", "75.00", "0.00", "0.00"}
+                                             << QStringList{"25.00", "0.00", "25.00", "0.00"} << "300";
+        QTest::newRow("empty interval") << QList<quint64>{0, 0, 100000, 1000} << QStringList{"-", "-", "-", "-", "0.00"}
+                                        << QStringList{"-", "-", "-", "-"} << "0";
+        QTest::newRow("over the line") << QList<quint64>{1000, 0, 1000, 1000}
+                                       << QStringList{"100.00", "0.00", "100.00", "0.00", "100.00"} << none << "1000";
+        QTest::newRow("same sample time") << QList<quint64>{10, 0, 1000, 0}
+                                          << QStringList{"100.00", "0.00", "100.00", "0.00", "100.00"} << none << "-";
     }
     void intervalTexts()
     {
-        QFETCH(quint64, valid);
-        QFETCH(quint64, invalid);
-        QFETCH(quint64, capacity);
-        QFETCH(quint64, intervalMs);
-        QFETCH(QStringList, packetShares);
-        QFETCH(QStringList, errorShares);
-        QFETCH(QString, validRate);
+        QFETCH(QList<quint64>, counts);
+        const quint64 valid = counts[0], invalid = counts[1], capacity = counts[2], ms = counts[3];
         CountersPanel panel;
         Ui::CountersPanel *ui = panel.form();
-        // 100-byte packets: 48 % of a 100 kB line for 400 packets over the
-        // interval (capacity is per interval).
         panel.refresh(portSample(10000, 0, 50, 0, 0, 5000, capacity), {0, 0});
-        panel.refresh(portSample(10000 + intervalMs, 0, 50 + valid, invalid, invalid, 5000 + valid * 100, capacity),
-                      {0, 0});
+        panel.refresh(portSample(10000 + ms, 0, 50 + valid, invalid, invalid, 5000 + valid * 100, capacity), {0, 0});
         QStringList packet, error;
         for (int row = 0; row < 5; ++row)
             packet << ui->tableWidget->item(row, 2)->text();
         for (int row = 0; row < 4; ++row)
             error << ui->tableWidget_3->item(row, 2)->text();
-        QCOMPARE(packet, packetShares);
-        QCOMPARE(error, errorShares);
-        QCOMPARE(ui->tableWidget->item(0, 1)->text(), validRate);
+        QTEST(packet, "packetShares");
+        QTEST(error, "errorShares");
+        QTEST(ui->tableWidget->item(0, 1)->text(), "validRate");
         QCOMPARE(ui->tableWidget->item(0, 0)->text(), QString::number(50 + valid));
     }
 };

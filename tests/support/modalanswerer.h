@@ -1,30 +1,26 @@
 // SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// Test support: answers the modal message boxes the window opens, and keeps
-// their titles and texts for the test to check. Nothing is left hanging.
+// Test support: answers every modal message box with one button (Ok, Yes,
+// No...) and keeps its title, text and icon for the test to check.
 
 #pragma once
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
-#include <QObject>
 #include <QStringList>
 #include <QTimer>
 
 class ModalAnswerer : public QObject {
     Q_OBJECT
 public:
-    // answer: the button to press in every box (Ok, Yes, No...).
     explicit ModalAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok)
         : m_answer(answer)
     {
-        m_timer.setInterval(5);
         connect(&m_timer, &QTimer::timeout, this, &ModalAnswerer::poll);
-        m_timer.start();
+        m_timer.start(5);
     }
-
     void setAnswer(QMessageBox::StandardButton answer) { m_answer = answer; }
 
     QStringList titles;
@@ -41,9 +37,7 @@ private slots:
         texts.append(box->text());
         icons.append(box->icon());
         QAbstractButton *button = box->button(m_answer);
-        if (!button)
-            button = box->buttons().value(0);
-        button->click();
+        (button ? button : box->buttons().value(0))->click();
     }
 
 private:

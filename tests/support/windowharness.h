@@ -1,9 +1,8 @@
 // SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// Test support: a main window on a scenario of simulated devices, on the
-// simulator's manual clock, with its poll timer stopped so that the test
-// drives each poll and waits for its answer.
+// Test support: a main window on simulated devices and the simulator's manual
+// clock, its poll timer stopped so that the test drives each poll.
 
 #pragma once
 
@@ -25,13 +24,22 @@ struct WindowHarness {
         QSettings(QSettings::NativeFormat, QSettings::UserScope, "Hollerby", "LumenquillManager").clear();
     }
 
-    // One device of the scenario becomes current. Returns false (with the
-    // test already failed) when it does not.
+    // A scenario device: `extra` continues its JSON object (",\"features\":{...}").
+    static QByteArray device(int type, const char *mac, const QByteArray &extra = {})
+    {
+        return "{\"type\":" + QByteArray::number(type) + ",\"mac\":\"" + mac + '"' + extra + '}';
+    }
+
+    // Loads the devices (comma-separated objects) and starts the window.
     bool open(const char *mac, const QByteArray &deviceJson)
     {
         lqsim_use_manual_clock(1764892800000ull);
-        if (lqsim_load_scenario_text(("{\"devices\":[" + deviceJson + "]}").constData()) != 0)
-            return false;
+        return lqsim_load_scenario_text(("{\"devices\":[" + deviceJson + "]}").constData()) == 0 && start(mac);
+    }
+
+    // A window on the scenario loaded; false unless `mac` becomes current.
+    bool start(const char *mac)
+    {
         window = std::make_unique<MainWindow>();
         window->findChild<QTimer *>(QStringLiteral("pollTimer"))->stop();
         probe = std::make_unique<WorkerProbe>(window->worker());
@@ -39,8 +47,8 @@ struct WindowHarness {
         return QTest::qWaitFor([&] { return window->currentHandle() == lqsim_handle_of(mac); });
     }
 
-    // One poll answered and handled by the window (its reply slot is
-    // connected before the probe's). `advanceMs` of simulator time pass first.
+    // One poll, after `advanceMs` of simulator time, answered and handled by
+    // the window (its reply slot is connected before the probe's).
     StatsThreadInfo poll(uint64_t advanceMs = 1000)
     {
         lqsim_advance_clock(advanceMs);

@@ -2,18 +2,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
 // Test support: records what a StatsThread answers, on the test's own thread
-// (queued connections, so nothing is shared with the worker or the library
-// thread), and sends it requests the way the main window does.
+// (queued connections share nothing with the worker), and sends it requests
+// the way the main window does.
 
 #pragma once
 
 #include "statsthread.h"
 
-#include <QCoreApplication>
-#include <QTest>
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTest>
 
 class WorkerProbe : public QObject {
     Q_OBJECT
@@ -21,23 +20,23 @@ public:
     explicit WorkerProbe(StatsThread *worker)
         : m_worker(worker)
     {
-        const auto q = Qt::QueuedConnection;
-        connect(worker, &StatsThread::signal_add_iface, this, [this](StatsThreadInfo i) { added.append(i); }, q);
-        connect(worker, &StatsThread::signal_del_iface, this, [this](StatsThreadInfo i) { removed.append(i); }, q);
-        connect(worker, &StatsThread::signal_status, this, [this](StatsThreadInfo i) { status.append(i); }, q);
-        connect(worker, &StatsThread::signal_features, this, [this](StatsThreadInfo i) { features.append(i); }, q);
-        connect(worker, &StatsThread::signal_simple_filter, this,
-                [this](StatsThreadInfo i) { simpleFilters.append(i); }, q);
-        connect(worker, &StatsThread::signal_DPI_filter, this, [this](StatsThreadInfo i) { dpiFilters.append(i); }, q);
-        connect(worker, &StatsThread::signal_update_progress, this, [this](StatsThreadInfo i) {
-            progress.append(i);
-            order.append(QStringLiteral("progress"));
-        }, q);
-        connect(worker, &StatsThread::signal_update_status, this, [this](StatsThreadInfo i) {
-            updateStatus.append(i);
-            order.append(QStringLiteral("status"));
-        }, q);
-        connect(worker, &StatsThread::signal_sntp_failed, this, [this](QString m) { sntpFailures.append(m); }, q);
+        const auto keep = [this](auto signal, QList<StatsThreadInfo> *list, const QString &note = {}) {
+            connect(m_worker, signal, this, [this, list, note](StatsThreadInfo i) {
+                list->append(i);
+                if (!note.isEmpty())
+                    order.append(note);
+            }, Qt::QueuedConnection);
+        };
+        keep(&StatsThread::signal_add_iface, &added);
+        keep(&StatsThread::signal_del_iface, &removed);
+        keep(&StatsThread::signal_status, &status);
+        keep(&StatsThread::signal_features, &features);
+        keep(&StatsThread::signal_simple_filter, &simpleFilters);
+        keep(&StatsThread::signal_DPI_filter, &dpiFilters);
+        keep(&StatsThread::signal_update_progress, &progress, QStringLiteral("progress"));
+        keep(&StatsThread::signal_update_status, &updateStatus, QStringLiteral("status"));
+        connect(worker, &StatsThread::signal_sntp_failed, this, [this](QString m) { sntpFailures.append(m); },
+                Qt::QueuedConnection);
     }
 
     // Queue a request on the worker thread, as a queued signal would.
@@ -46,16 +45,14 @@ public:
         QMetaObject::invokeMethod(m_worker, slot, Qt::QueuedConnection, Q_ARG(StatsThreadInfo, info));
     }
 
-    // Requests are handled one at a time in order, so once a filter read
-    // queued after them has been answered, every earlier request is done. The
-    // device must have packet filters and its filter read must not be failing.
+    // Requests are handled one at a time in order, so once a filter read queued
+    // after them is answered, every earlier one is done. The device must have
+    // packet filters and its filter read must not be failing.
     bool drain(uint64_t healthyHandle)
     {
         const auto before = simpleFilters.size();
         request("slot_get_simple_filter", makeRequest(healthyHandle));
-        for (int i = 0; i < 500 && simpleFilters.size() == before; ++i)
-            QTest::qWait(10);
-        if (simpleFilters.size() == before)
+        if (!QTest::qWaitFor([&] { return simpleFilters.size() > before; }, 5000))
             return false;
         simpleFilters.removeLast();
         return true;
