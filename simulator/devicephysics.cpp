@@ -71,7 +71,7 @@ constexpr uint64_t kCoarseStepMs = 1000;
 constexpr uint64_t kFineHorizonMs = 3600 * 1000;
 // Packets are drawn at the profile's full sample rate only for the ten seconds
 // before a read; older parts of a gap are thinned out, the more the older, so
-// a long jump stays cheap. The line totals are exact at any density.
+// a long jump stays cheap. The line totals do not depend on the density.
 constexpr uint64_t kDenseSamplingMs = 10 * 1000;
 constexpr double kThinSampling = 1.0 / 32;
 constexpr double kSparseSampling = 1.0 / 256;

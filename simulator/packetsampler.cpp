@@ -83,38 +83,33 @@ void PacketSampler::drawPool(Pool pool, size_t quota, std::vector<SampledPacket>
         return;
     // Draw until the samples are used up or the bytes are. In the second case
     // the line holds no more packets than there are samples: they go one by
-    // one, and the first that does not fit waits for the next step. Otherwise
-    // every draw stands for q packets, and the first ones for one more while
-    // the bytes last.
+    // one, and the first that does not fit waits for the next step.
+    // Past the quota it goes on, up to kMaxDraws, until it has frames on both
+    // sides of the mean.
+    const double mean = m_mix->meanWire(pool);
     m_draws.clear();
     double sum = 0;
-    bool bytesUsedUp = false;
-    while (m_draws.size() < quota) {
+    bool bytesUsedUp = false, small = false, large = false;
+    while (m_draws.size() < quota || (!(small && large) && m_draws.size() < kMaxDraws)) {
         const PacketDraw d = m_mix->draw(pool, s.key, s.next + m_draws.size());
         if (sum + d.wireBytes() > s.carry) {
             bytesUsedUp = true;
             break;
         }
         sum += d.wireBytes();
+        (d.wireBytes() < mean ? small : large) = true;
         m_draws.push_back(d);
     }
-    double left = s.carry - sum;
-    double q = 1;
-    size_t extra = 0;
-    if (!bytesUsedUp && !m_draws.empty()) {
-        q = std::floor(s.carry / sum);
-        left = s.carry - q * sum;
-        while (extra < m_draws.size() && m_draws[extra].wireBytes() <= left) {
-            left -= m_draws[extra].wireBytes();
-            ++extra;
-        }
-    }
     const size_t used = m_draws.size();
+    m_weights.assign(used, 1);
+    double left = s.carry - sum;
+    if (!bytesUsedUp && used > 0)
+        left = weigh(s.carry, mean);
     const double dropShare = std::min(1.0, s.droppedCarry / s.carry);
     for (size_t i = 0; i < used; ++i) {
         SampledPacket p;
         p.packet = m_draws[i];
-        p.weight = uint64_t(q) + (i < extra ? 1 : 0);
+        p.weight = m_weights[i];
         const double owed = double(p.weight) * dropShare + s.dropRounding;
         p.dropped = std::min(p.weight, uint64_t(std::floor(owed)));
         s.dropRounding = owed - std::floor(owed);
@@ -124,6 +119,70 @@ void PacketSampler::drawPool(Pool pool, size_t quota, std::vector<SampledPacket>
     s.next += used;
     s.droppedCarry = std::max(0.0, s.droppedCarry - (s.carry - left) * dropShare);
     s.carry = left;
+}
+
+double PacketSampler::weigh(double carry, double mean)
+{
+    // The draws must take the step's bytes and, on average, stand for as many
+    // packets as the line carries (carry / mean). Weighing every draw alike
+    // (carry / sum of the draws) gets the bytes right but not the packets: a
+    // few draws that happen to be small would stand for far too many. So the
+    // draws below the mean and those above share the packets in the one
+    // proportion that gives both the packet count and the bytes.
+    const size_t n = m_draws.size();
+    double smallBytes = 0, largeBytes = 0;
+    size_t small = 0;
+    for (const PacketDraw &d : m_draws) {
+        const bool isSmall = d.wireBytes() < mean;
+        (isSmall ? smallBytes : largeBytes) += d.wireBytes();
+        small += isSmall;
+    }
+    const size_t large = n - small;
+    const double packets = carry / mean;
+    bool split = small > 0 && large > 0;
+    double smallPackets = 0;
+    if (split) {
+        const double smallMean = smallBytes / double(small), largeMean = largeBytes / double(large);
+        smallPackets = std::floor(packets * (largeMean - mean) / (largeMean - smallMean));
+        split = smallPackets >= double(small) && packets - smallPackets >= double(large);
+    }
+    // Each group's packets spread evenly over its draws.
+    auto spread = [&](bool groupSmall, uint64_t total, size_t count) {
+        uint64_t given = 0;
+        for (size_t i = 0; i < n; ++i) {
+            if ((m_draws[i].wireBytes() < mean) != groupSmall)
+                continue;
+            m_weights[i] = total / count + (given++ < total % count ? 1 : 0);
+        }
+    };
+    if (split) {
+        spread(true, uint64_t(smallPackets), small);
+        spread(false, uint64_t(std::floor(packets - smallPackets)), large);
+    } else {
+        // All the draws on one side of the mean: the bytes decide.
+        const double sum = smallBytes + largeBytes;
+        std::fill(m_weights.begin(), m_weights.end(), uint64_t(std::floor(carry / sum)));
+    }
+    double left = carry;
+    for (size_t i = 0; i < n; ++i)
+        left -= double(m_weights[i]) * m_draws[i].wireBytes();
+    // Rounding may overspend by a frame or so: give it back; then let the
+    // first draws take one more while whole frames are left.
+    for (size_t i = 0; left < 0 && i < n; ++i) {
+        if (m_weights[i] > 1) {
+            --m_weights[i];
+            left += m_draws[i].wireBytes();
+            if (left < 0)
+                --i; // the same draw again
+        }
+    }
+    for (size_t i = 0; i < n && left > 0; ++i) {
+        if (m_draws[i].wireBytes() <= left) {
+            ++m_weights[i];
+            left -= m_draws[i].wireBytes();
+        }
+    }
+    return left;
 }
 
 } // namespace lqsim

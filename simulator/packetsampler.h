@@ -37,6 +37,9 @@ class PacketSampler {
 public:
     // At most this many samples stand for one kind of error in one step.
     static constexpr uint64_t kErrorSamples = 4;
+    // The most draws a pool makes in a step to find frames both smaller and
+    // larger than its mean (see weigh()).
+    static constexpr size_t kMaxDraws = 16;
 
     PacketSampler(const TrafficMix &mix, uint64_t seed, int port);
 
@@ -56,6 +59,9 @@ private:
     };
 
     void drawPool(Pool pool, size_t quota, std::vector<SampledPacket> *out);
+    // Gives m_draws their weights for a step of carry line bytes; answers the
+    // bytes left over.
+    double weigh(double carry, double mean);
 
     const TrafficMix *m_mix;
     std::array<Stream, 2> m_streams;
@@ -63,6 +69,7 @@ private:
     uint64_t m_errorNext = 0;
     double m_quota = 0;
     std::vector<PacketDraw> m_draws;
+    std::vector<uint64_t> m_weights;
 };
 
 } // namespace lqsim

@@ -163,7 +163,9 @@ private slots:
                 dropped += double(p.dropped);
                 weightOne = weightOne && p.weight == 1;
             }
-            QVERIFY2(double(drawn) <= std::ceil(step.samples) + 1, qPrintable(QString("%1 drawn").arg(drawn)));
+            // Each pool may draw past its share to find frames on both sides of its mean.
+            QVERIFY2(double(drawn) <= std::ceil(step.samples) + 1 + 2 * PacketSampler::kMaxDraws,
+                     qPrintable(QString("%1 drawn").arg(drawn)));
             QVERIFY(out.size() - drawn <= 2 * PacketSampler::kErrorSamples);
             // The sampled line never runs ahead of the load and, given samples enough, trails it by less than a
             // frame of each pool.
