@@ -343,8 +343,9 @@ private slots:
                 uint32_t carried = c.fcs; // least significant byte first
                 if (!tap.slice && tap.keepCrc)
                     std::memcpy(&carried, c.data.data() + frame, 4);
-                const bool crcMatches = lqsim::ethernetCrc32(c.data.data(), frame) == c.fcs;
-                QVERIFY(tap.slice || (crcMatches == c.fcsValid && carried == c.fcs));
+                // A sliced frame no longer holds what its FCS covers.
+                QVERIFY(tap.slice || ((lqsim::ethernetCrc32(c.data.data(), frame) == c.fcs) == c.fcsValid &&
+                                      carried == c.fcs));
                 const auto h = lqsim::parseHeaders(c.data.data(), c.data.size());
                 QVERIFY(!tap.https || !c.fcsValid || (h.hasPorts && (h.srcPort == 443 || h.dstPort == 443)));
                 QVERIFY(QByteArray::fromRawData(reinterpret_cast<const char *>(c.data.data()), qsizetype(c.data.size()))
