@@ -1,29 +1,24 @@
 // SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// The SFP module display and its dialogs: which cell shows which field, absent
-// modules, invalid records, reduced diagnostics, and dialogs that keep the data
-// they were opened with.
+// The SFP tab: which cell shows which field, absent modules, invalid records, reduced diagnostics,
+// dialogs that keep the data they were opened with, and the texts of values shown nowhere else.
 
 #include "sfpdisplay.h"
 #include "sfpoptions.h"
+#include "sfptexts.h"
 #include "sfptransceiver.h"
 
-#include <QApplication>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QLabel>
-#include <QPointer>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
 
-// Port B's module differs from Port A's in at least one field of every table.
+// Port B's module differs from Port A's in at least one field of every table, with values
+// that have texts of their own.
 SfpInfo record()
 {
     SfpInfo info{}; // fields left at zero are shown as zero
@@ -36,7 +31,7 @@ SfpInfo record()
     std::strcpy(m.dateCode, "250314");
     std::strcpy(m.serialNumber, "NP2503140042");
     m.vendorOui = 0x3c4f1a, m.nominalBitRate = 103, m.bitRateMarginUpper = 3, m.encoding = 6, m.identifier = 3;
-    m.extendedIdentifier = 4, m.connector = 7, m.wavelength = 850, m.sff8472Compliance = 4;
+    m.extendedIdentifier = 4, m.connector = 15, m.wavelength = 850, m.sff8472Compliance = 5;
     m.lengthSingleMode = 0xfffffffe, m.lengthOm2 = 80, m.lengthOm1 = 30, m.lengthOm3 = 300;
     std::fill(std::begin(m.transceiver), std::end(m.transceiver), 1u);
     m.transceiver[3] = 0; // 10G BASE-SR
@@ -48,8 +43,12 @@ SfpInfo record()
     m.flags = 0x421;
     SfpPortInfo &b = info.portB = m;
     std::strcpy(b.vendorName, "OTHER OPTICS");
-    b.bitRateMarginLower = 7, b.rateIdentifier = 6, b.connector = 1, b.diagnosticMonitoringType = 3;
-    b.lengthSingleMode = 1500, b.lengthCopper = 3, b.value.temperature = 41.0f, b.value.rxPower = 0.3f, b.flags = 0;
+    std::memcpy(b.revision, "A2B3C", sizeof b.revision); // no terminator: the next field must not show
+    b.serialNumber[0] = '\0';
+    b.vendorOui = 0xff3c4f1a, b.nominalBitRate = 0, b.bitRateMarginLower = 7, b.encoding = 7, b.rateIdentifier = 6;
+    b.connector = 16, b.diagnosticMonitoringType = 3, b.sff8472Compliance = 6, b.lengthSingleMode = 1550;
+    b.lengthOm2 = 0xfffffffe, b.lengthOm1 = 0, b.lengthOm3 = 0xffffffff, b.lengthCopper = 3;
+    b.value.temperature = 41.0f, b.value.rxPower = 0.3f, b.flags = 0xffffe000;
     return info;
 }
 
@@ -71,7 +70,7 @@ QStringList rows(const QGridLayout *g, int first = 0, int step = 1)
 }
 
 // A table of the display; its even grid rows hold the header and separator lines.
-QStringList table(const QWidget &w, const char *name)
+QStringList table(const QWidget &w, const QByteArray &name)
 {
     return rows(w.findChild<QGridLayout *>(name), 1, 2);
 }
@@ -85,7 +84,7 @@ QStringList portTexts(const QWidget &w, int port)
             out << row.section('|', port + 1, port + 1);
     }
     for (const char *name : {"measuresTable", "alarmTable"}) {
-        for (const QString &row : table(w, QByteArray(name) + "AB"[port]))
+        for (const QString &row : table(w, name + QByteArray(1, "AB"[port])))
             out << row.split('|').mid(1);
     }
     return out;
@@ -97,6 +96,14 @@ QStringList dialogRows(const QWidget &dialog)
     for (const QGridLayout *g : dialog.findChildren<QGridLayout *>())
         out << rows(g);
     return out;
+}
+
+// One row per value: the text `format` gives it, and the one wanted.
+template <typename Format>
+void textRows(const char *name, Format format, std::initializer_list<std::pair<uint32_t, const char *>> cases)
+{
+    for (const auto &[value, text] : cases)
+        QTest::addRow("%s %u", name, value) << format(value) << QString(text);
 }
 
 } // namespace
@@ -112,18 +119,19 @@ private slots:
             QTest::newRow(name) << QByteArray(name) << QString::fromUtf8(rows).split("; ");
         };
         expect("identityTable", "Status|Present|Present; Vendor name|NORTHFIELD PHOTON|OTHER OPTICS; "
-                                "Vendor OUI|0x3c4f1a|0x3c4f1a; Model|NP-10G-SR85|NP-10G-SR85; Revision|A2|A2; "
-                                "Date code|250314|250314; Serial number|NP2503140042|NP2503140042");
-        expect("rateTable", "Bitrate, nominal|10300 Mbps|10300 Mbps; Upper bitrate margin|3%|3%; "
-                            "Lower bitrate margin|Unspecified|7%; Encoding|64B/66B|64B/66B; "
+                                "Vendor OUI|0x3c4f1a|0x3c4f1a; Model|NP-10G-SR85|NP-10G-SR85; Revision|A2|A2B3C; "
+                                "Date code|250314|250314; Serial number|NP2503140042|");
+        expect("rateTable", "Bitrate, nominal|10300 Mbps|Unspecified; Upper bitrate margin|3%|3%; "
+                            "Lower bitrate margin|Unspecified|7%; Encoding|64B/66B|Reserved; "
                             "Rate ID|Unspecified|SFF-8431 (TX and RX)");
-        expect("typeTable", "Identifier|SFP or SFP+|SFP or SFP+; Ext. Identifier|0x04|0x04; Connector|LC|SC; "
-                            "Transceiver|[]|[]; Wavelength|850 nm|850 nm; Options|[]|[]; "
-                            "Diagnostic monitoring type|Int. calibrated/Av. power|Ext. calibrated/OMA; "
-                            "Enhanced options|[]|[]; SFF-8472 compliance|Rev 10.4 SFF-8472|Rev 10.4 SFF-8472");
-        expect("lengthTable", "Length 9/125µm fiber|>254km|1.5km; Length 50/125µm OM2 fiber|80m|80m; "
-                              "Length 62.5/125µm OM1 fiber|30m|30m; Length copper and active cable|Unspecified|3m; "
-                              "Length 50/125µm fiber|300m|300m");
+        expect("typeTable", "Identifier|SFP or SFP+|SFP or SFP+; Ext. Identifier|0x04|0x04; "
+                            "Connector|RJ45|Reserved (0x10); Transceiver|[]|[]; Wavelength|850 nm|850 nm; "
+                            "Options|[]|[]; Diagnostic monitoring type|Int. calibrated/Av. power|Ext. calibrated/OMA; "
+                            "Enhanced options|[]|[]; SFF-8472 compliance|Rev 11.0 SFF-8472|Unknown");
+        // 1550 m would round up as a double.
+        expect("lengthTable", "Length 9/125µm fiber|>254km|1.5km; Length 50/125µm OM2 fiber|80m|4294967294m; "
+                              "Length 62.5/125µm OM1 fiber|30m|Unspecified; "
+                              "Length copper and active cable|Unspecified|3m; Length 50/125µm fiber|300m|>2.54km");
         // The thresholds low to high, then the value; Port B's differ in temperature and RX power.
         const QByteArray same = "; Vcc|2.97V|3.13V|3.47V|3.63V|3.31V; "
                                 "TX Bias|2.000mA|3.000mA|10.500mA|12.000mA|6.600mA; "
@@ -133,7 +141,7 @@ private slots:
         expect("measuresTableB", "Temperature|-5.0°C|0.0°C|70.0°C|75.0°C|41.0°C" + same +
                                      "RX Power|0.0407mW|0.0646mW|1.0000mW|1.2589mW|0.3000mW");
         expect("alarmTableA", "Warnings|Temperature ; Alarms|Temperature ; Status Bits|TX Disable ");
-        expect("alarmTableB", "Warnings|None ; Alarms|None ; Status Bits|");
+        expect("alarmTableB", "Warnings|None ; Alarms|None ; Status Bits|"); // no bits of its own
     }
     void cells()
     {
@@ -144,32 +152,27 @@ private slots:
         QTEST(table(display, name), "rows");
     }
 
-    void absentModule_data()
-    {
-        QTest::addColumn<int>("port");
-        QTest::newRow("Port A") << 0;
-        QTest::newRow("Port B") << 1;
-    }
     void absentModule()
     {
-        QFETCH(int, port);
-        SFPDisplay display;
-        SfpInfo info = record();
-        display.sfpUpdate(&info);
-        const QStringList shown = portTexts(display, port), other = portTexts(display, 1 - port);
-        (port == 0 ? info.portA : info.portB).present = 0;
-        display.sfpUpdate(&info);
-        QCOMPARE(portTexts(display, port), QStringList("Absent") + QStringList(50, QString()));
-        QCOMPARE(portTexts(display, 1 - port), other);
-        QCOMPARE(display.findChildren<QPushButton *>().size(), 6);
-        for (const QPushButton *b : display.findChildren<QPushButton *>()) // nothing to show for the port
-            QCOMPARE(b->isEnabled(), !b->objectName().endsWith("AB"[port]));
-        // Plugged in again, the port fills and its buttons come back.
-        info = record();
-        display.sfpUpdate(&info);
-        QCOMPARE(portTexts(display, port), shown);
-        for (const QPushButton *b : display.findChildren<QPushButton *>())
-            QVERIFY(b->isEnabled());
+        for (int port : {0, 1}) {
+            SFPDisplay display;
+            SfpInfo info = record();
+            display.sfpUpdate(&info);
+            const QStringList shown = portTexts(display, port), other = portTexts(display, 1 - port);
+            (port == 0 ? info.portA : info.portB).present = 0;
+            display.sfpUpdate(&info);
+            QCOMPARE(portTexts(display, port), QStringList("Absent") + QStringList(50, QString()));
+            QCOMPARE(portTexts(display, 1 - port), other);
+            QCOMPARE(display.findChildren<QPushButton *>().size(), 6);
+            for (const QPushButton *b : display.findChildren<QPushButton *>()) // nothing to show for the port
+                QCOMPARE(b->isEnabled(), !b->objectName().endsWith("AB"[port]));
+            // Plugged in again, the port fills and its buttons come back.
+            info = record();
+            display.sfpUpdate(&info);
+            QCOMPARE(portTexts(display, port), shown);
+            for (const QPushButton *b : display.findChildren<QPushButton *>())
+                QVERIFY(b->isEnabled());
+        }
     }
 
     // Port A's measurement cells (five rows of thresholds, then the value) and
@@ -221,12 +224,10 @@ private slots:
         info.portB.options[0] = 1;
         display.sfpUpdate(&info);
         display.findChild<QPushButton *>("enhancedOptionsButtonB")->click(); // opens the options dialog too
-        SfpInfo invalid = record();
-        invalid.valid = 0;
-        display.sfpUpdate(&invalid);
+        info.valid = 0;
+        display.sfpUpdate(&info);
         QCOMPARE(portTexts(display, 0).join("") + portTexts(display, 1).join(""), QString());
         display.slot_ShowTransceiverA();
-
         QVERIFY(!QApplication::activeModalWidget());
         QStringList shown;
         for (const QDialog *d : display.findChildren<QDialog *>()) {
@@ -238,7 +239,6 @@ private slots:
         QCOMPARE(shown, QStringList({"10G BASE-LR|No, 10G BASE-SR|Yes", "10G BASE-LR|Yes, 10G BASE-SR|No",
                                      "Cooled Transceiver Declaration :|Cooled laser transmitter",
                                      "Cooled Transceiver Declaration :|Uncooled laser transmitter or unspecified"}));
-
         QPointer<SFPTransceiver> closed = display.findChild<SFPTransceiver *>();
         closed->close();
         QTRY_VERIFY(closed.isNull());
@@ -261,11 +261,41 @@ private slots:
                  QStringList({"10G BASE-ER|Yes", "OC-192 short reach|Yes", "1000BASE-SX|Yes",
                               "Longwave Laser (LL)|Yes", "Single Mode (SM)|Yes", "100 MBytes/Sec|Yes"}));
         QVERIFY(codes.contains("SONET Reach Specifier|SONET IR-2"));
-        QCOMPARE(transceiver.findChildren<QGroupBox *>().size(), 10);
         QCOMPARE(options.size(), 14);
         QCOMPARE(options.filter(QRegularExpression("Inverted|Not Implemented")),
                  QStringList({"Loss of Signal Implementation :|Implemented, Inverted",
                               "Alarm/Warning flags :|Not Implemented", "Soft Rate Select control :|Not Implemented"}));
+    }
+
+    void texts_data()
+    {
+        namespace T = SfpTexts;
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("wanted");
+        textRows("single", T::lengthSingleMode, {{0, "Unspecified"}, {0xffffffff, ">25.4km"}});
+        textRows("copper", T::lengthCopper, {{0xffffffff, ">254m"}});
+        textRows("identifier", T::identifier,
+                 {{14, "CXP"}, {15, "Reserved (0x0f)"}, {127, "Reserved (0x7f)"}, {128, "Vendor specific (0x80)"}});
+        textRows("rate", T::rateIdentifier, {{9, "Unspecified"}, {10, "FC-PI-5 (TX and RX)"}, {11, "Unallocated"}});
+        textRows("sonet", T::sonetReachSpecifier, {{0, "SONET SR"}, {6, "SONET LR-3"}, {7, "Unknown"}});
+        // Warnings, alarms and status bits, as the three rows of the flag table.
+        const auto flags = [](uint32_t f) {
+            return T::warningFlags(f) + '|' + T::alarmFlags(f) + '|' + T::statusFlags(f);
+        };
+        textRows("flags", flags,
+                 {{LQ_SFP_ALARM_VOLTAGE | LQ_SFP_WARNING_RX_POWER | LQ_SFP_STATUS_RX_LOS, "RX Power |VCC |RX LOS "}});
+        const QString all = "Temperature VCC TX Bias TX Power RX Power |";
+        QTest::newRow("flags all") << flags(0x1fff) << all + all + "TX Disable TX Fault RX LOS ";
+        const auto option = [](int word) { return [word](uint32_t value) { return T::optionValue(word, value); }; };
+        textRows("option 1", option(1), {{0, "Power Level 2"}, {1, "Power Level 1 or unspecified"}});
+        textRows("option 2", option(2), {{0, "Linear receiver output"}, {1, "Limiting receiver output"}});
+        textRows("option 3", option(3), {{0, "Implemented"}, {2, "Not Implemented"}}); // only LOS knows "inverted"
+        textRows("option 6", option(6), {{3, "Not Implemented"}});
+    }
+    void texts()
+    {
+        QFETCH(QString, shown);
+        QTEST(shown, "wanted");
     }
 };
 

@@ -6,14 +6,11 @@
 
 #include "timingpanel.h"
 
-#include <QComboBox>
-#include <QLabel>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QSlider>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <cstring>
+#include <tuple>
 
 #include <qcustomplot.h>
 
@@ -29,20 +26,23 @@ StatsThreadInfo status(double deviationNs, int fix = 0, int ppsValid = 0, int so
     return info;
 }
 
-// Colours of the detected, fix, TRAIM, external PPS, oscillator and system-synced bullets.
-QString bullets(const TimingPanel &panel)
+// Colours of the detected, fix, TRAIM, external PPS, oscillator and system-synced bullets,
+// then the time source, satellite and device time texts.
+QString shown(const TimingPanel &panel)
 {
-    QStringList colours;
+    QStringList colours, texts;
     for (const char *name : {"GPSDetectedBullet", "GPSFixBullet", "TRAIMBullet", "ExtPPSBullet", "OscSyncedBullet",
                              "SystemSyncedBullet"}) {
-        const QImage shown = panel.findChild<QLabel *>(name)->pixmap().toImage();
+        const QImage image = panel.findChild<QLabel *>(name)->pixmap().toImage();
         colours << "?";
         for (const char *colour : {"green", "yellow", "red", "grey"}) {
-            if (shown == QImage(QStringLiteral(":/gps/%1.png").arg(colour)).convertToFormat(shown.format()))
+            if (image == QImage(QStringLiteral(":/gps/%1.png").arg(colour)).convertToFormat(image.format()))
                 colours.last() = colour;
         }
     }
-    return colours.join(' ');
+    for (const char *name : {"TimingTimeSource", "GPSSats", "TimingCurrentTime"})
+        texts << panel.findChild<QLabel *>(name)->text();
+    return colours.join(' ') + '|' + texts.join('|');
 }
 
 } // namespace
@@ -55,25 +55,19 @@ private slots:
     {
         TimingPanel panel;
         panel.setCurrentHandle(kHandle);
+        const QString initial = shown(panel);
+        QVERIFY(initial.startsWith("grey grey grey grey grey grey|"));
         StatsThreadInfo other = status(0, 2, 1, LQ_TIME_SOURCE_GPS);
         other.handle = kHandle + 1;
         panel.timingStatusUpdate(other);
-        QCOMPARE(bullets(panel), "grey grey grey grey grey grey");
-
+        QCOMPARE(shown(panel), initial);
+        const QString time = QLocale().toString(QDate(2025, 12, 5), QLocale::ShortFormat) + " 07:05:09 (UTC)";
         panel.timingStatusUpdate(status(-412.345678, 1, 0, LQ_TIME_SOURCE_MANUAL));
-        QCOMPARE(bullets(panel), "green yellow red green red green");
-        QCOMPARE(panel.findChild<QLabel *>("TimingTimeSource")->text(), "Manual");
-        QCOMPARE(panel.findChild<QLabel *>("GPSSats")->text(),
-                 "GPS : 9 GLONASS : 6 Satellites used : 13\nDeviation from PPS : -412.346 ns\n");
-        QCOMPARE(panel.findChild<QLabel *>("TimingCurrentTime")->text(),
-                 QLocale().toString(QDate(2025, 12, 5), QLocale::ShortFormat) + " 07:05:09 (UTC)");
-
+        QCOMPARE(shown(panel), "green yellow red green red green|Manual|GPS : 9 GLONASS : 6 Satellites used : 13\n"
+                               "Deviation from PPS : -412.346 ns\n|" + time);
         panel.timingStatusUpdate(status(1.5, 7, 1, 9)); // codes the device does not define
-        QCOMPARE(bullets(panel), "green red green green red red");
-        QCOMPARE(panel.findChild<QLabel *>("TimingTimeSource")->text(), "");
-        QCOMPARE(panel.findChild<QLabel *>("GPSSats")->text(),
-                 "GPS : 9 GLONASS : 6 Satellites used : 13\n"
-                 "GPS PPS estimated accuracy : 23 ns\nDeviation from PPS : 1.5 ns\n");
+        QCOMPARE(shown(panel), "green red green green red red||GPS : 9 GLONASS : 6 Satellites used : 13\n"
+                               "GPS PPS estimated accuracy : 23 ns\nDeviation from PPS : 1.5 ns\n|" + time);
     }
 
     // At least 4 ns of value axis, from 0 when that is nearer; the last 100 s; a click clears.
@@ -84,18 +78,16 @@ private slots:
         qint64 now = 1764892800;
         panel.setClock([&now] { return now; });
         QCustomPlot *chart = panel.findChild<QCustomPlot *>("TimingChart");
-        // clang-format off
-        const struct { QList<double> deviations; QCPRange axis; } rows[] = {
+        const std::pair<QList<double>, QCPRange> rows[] = {
             {{1.0, 1.7, 2.0}, {-0.5, 3.5}}, {{5.0, 10.0, 7.5}, {0.0, 10.0}}, {{-3.0, -1.0}, {-4.0, 0.0}}};
-        // clang-format on
-        for (const auto &r : rows) {
+        for (const auto &[deviations, axis] : rows) {
             QTest::mouseClick(chart, Qt::LeftButton, {}, QPoint(200, 100));
             QCOMPARE(chart->graph(0)->data()->size(), 0);
-            for (double d : r.deviations) {
+            for (double d : deviations) {
                 panel.timingStatusUpdate(status(d));
                 ++now;
             }
-            QCOMPARE(chart->yAxis->range(), r.axis);
+            QCOMPARE(chart->yAxis->range(), axis);
         }
         for (int i = 0; i < 150; ++i, ++now)
             panel.timingStatusUpdate(status(i % 7));
@@ -116,32 +108,29 @@ private slots:
             connect(box, &QAbstractButton::toggled, [&applies] { ++applies; });
         connect(&panel, &TimingPanel::signal_pps_delay_changed, [&applies] { ++applies; });
         // timestamp_init_source and its index; port_a_timestamp and its index (unknown points: 0)
-        // clang-format off
-        const struct { uint32_t initSource; int initIndex; uint32_t portPoint; int portIndex; } rows[] = {
+        const std::tuple<uint32_t, int, uint32_t, int> rows[] = {
             {LQ_TIME_SOURCE_SYSTEM, 3, 1, 1}, {LQ_TIME_SOURCE_RTC, 1, 2, 2}, {LQ_TIME_SOURCE_GPS, 2, 0, 0},
             {LQ_TIME_SOURCE_NONE, 0, 7, 0}};
-        // clang-format on
-        for (const auto &r : rows) {
+        for (const auto &[initSource, initIndex, portPoint, portIndex] : rows) {
             DeviceFeatures shown;
             std::memset(&shown, 0xa5, sizeof shown);
-            shown.timestamp_init_source = r.initSource;
-            shown.port_a_timestamp = r.portPoint;
+            shown.timestamp_init_source = initSource;
+            shown.port_a_timestamp = portPoint;
             shown.port_b_timestamp = shown.force_pps = shown.pps_output = 1;
             shown.wait_for_sync = 2; // anything but 1 is off
             shown.pps_delay = 215;
             panel.showFeatures(shown, kCaps, false);
-            QCOMPARE(panel.findChild<QComboBox *>("timestampInitSourceCB")->currentIndex(), r.initIndex);
-            QCOMPARE(panel.findChild<QComboBox *>("TimingPortATStamp")->currentIndex(), r.portIndex);
+            QCOMPARE(panel.findChild<QComboBox *>("timestampInitSourceCB")->currentIndex(), initIndex);
+            QCOMPARE(panel.findChild<QComboBox *>("TimingPortATStamp")->currentIndex(), portIndex);
             DeviceFeatures read = shown, expected = shown;
             panel.readFeatures(&read, kCaps);
-            expected.port_a_timestamp = uint32_t(r.portIndex);
+            expected.port_a_timestamp = uint32_t(portIndex);
             expected.wait_for_sync = 0;
             QCOMPARE(std::memcmp(&read, &expected, sizeof read), 0);
         }
         auto *label = panel.findChild<QLabel *>("TimingPPSDelayLabel");
         QCOMPARE(label->text(), "-50.06 ns"); // 215 steps of 2^-32 s
         QCOMPARE(applies, 0);
-
         // A status shown while the operator moves the slider leaves it where it is.
         QSlider *delay = panel.findChild<QSlider *>("TimingPPSDelay");
         delay->setValue(-120);
@@ -161,10 +150,10 @@ private slots:
     {
         TimingPanel panel;
         QSignalSpy requests(&panel, &TimingPanel::signal_timing_resync);
-        panel.findChild<QPushButton *>("TimingSetSNTPTime")->click();
-        QCOMPARE(requests.size(), 0); // no device
+        auto *button = panel.findChild<QPushButton *>("TimingSetSNTPTime");
+        button->click(); // no device: no request
         panel.setCurrentHandle(kHandle);
-        panel.findChild<QPushButton *>("TimingSetSNTPTime")->click();
+        button->click();
         QCOMPARE(requests.size(), 1);
         const auto request = requests.first().first().value<StatsThreadInfo>();
         QCOMPARE(request.handle, kHandle);

@@ -12,7 +12,6 @@
 
 #include <QtTest>
 
-#include <algorithm>
 #include <cstring>
 #include <map>
 #include <numeric>
@@ -105,20 +104,15 @@ QList<float> set(const SfpDiagnostics &d)
     return {d.temperature, d.voltage, d.txBias, d.txPower, d.rxPower};
 }
 
-// The transceiver words, then the option words (from 56 on).
-QList<uint32_t> words(const SfpPortInfo &m)
+// Transceiver words, then option words (from 56 on), that are not 1 ("lacks it"): the index
+// where the word is 0 ("has it"), index=value for any other value.
+QStringList marked(const SfpPortInfo &m)
 {
-    return QList<uint32_t>(std::begin(m.transceiver), std::end(m.transceiver)) +
-           QList<uint32_t>(std::begin(m.options), std::end(m.options));
-}
-
-// Where the words are 0, "the module has it".
-QList<int> zeros(const QList<uint32_t> &words)
-{
-    QList<int> out;
-    for (int k = 0; k < words.size(); ++k) {
-        if (words[k] == 0)
-            out << k;
+    QStringList out;
+    for (int k = 0; k < LQ_SFP_TRANSCEIVER_WORDS + LQ_SFP_OPTION_WORDS; ++k) {
+        const uint32_t v = k < LQ_SFP_TRANSCEIVER_WORDS ? m.transceiver[k] : m.options[k - LQ_SFP_TRANSCEIVER_WORDS];
+        if (v != 1)
+            out << (v ? QStringLiteral("%1=%2").arg(k).arg(v) : QString::number(k));
     }
     return out;
 }
@@ -139,9 +133,8 @@ private slots:
                                   m.lengthOm2, m.lengthOm1, m.lengthCopper, m.lengthOm3}),
                  QList<uint32_t>({1, 0x009065, 3, 4, 7, 6, 103, 2, 5, 7, 850, 0, 4, 0, 80, 30, 0, 300}));
         // 10G SR, 1000BASE-SX, FC short distance, SN, M6, M5, 1200 MB/s; SONET SR; the options of
-        // TX_DISABLE, TX_FAULT and LOS pins, alarm and warning flags and soft monitoring. All others 1.
-        QCOMPARE(zeros(words(m)), QList<int>({3, 18, 26, 33, 37, 47, 48, 51, 60, 61, 62, 63, 64, 65, 66}));
-        QCOMPARE(words(m).count(1u), 55);
+        // TX_DISABLE, TX_FAULT and LOS pins, alarm and warning flags and soft monitoring.
+        QCOMPARE(marked(m).join(' '), "3 18 26 33 37 47 48 51 60 61 62 63 64 65 66");
     }
 
     // The module as built, externally calibrated, and made externally calibrated by the encoder,
@@ -183,7 +176,6 @@ private slots:
         QTEST(m.diagnosticMonitoringType, "type");
         QTEST(set(m.value) + set(m.highAlarm) + set(m.lowAlarm) + set(m.highWarning) + set(m.lowWarning), "sets");
         QCOMPARE(m.flags, kFlags);
-
         // The encoders invert the calibration, within one count of its coarsest step.
         const SfpDiagnostics wanted{-12.25f, 3.2f, 41.0f, 0.89f, 0.61f};
         setSfpMeasurements(e, wanted);
@@ -237,49 +229,47 @@ private slots:
     void codeBytes_data()
     {
         QTest::addColumn<int>("offset");
-        QTest::addColumn<uint16_t>("bytes"); // two from offsets 4 (SONET codes) and 14 (km, then 100 m)
+        QTest::addColumn<QByteArray>("bytes"); // in hex, from the offset on
         QTest::addColumn<uint32_t>("reported");
         QTest::addColumn<qint64>("metres"); // encoded, or -1: the bytes are written as they are
-        auto codes = [](const char *name, int offset, std::initializer_list<std::pair<uint16_t, uint32_t>> cases) {
+        auto codes = [](const char *name, int offset, std::initializer_list<std::pair<const char *, uint32_t>> cases) {
             for (const auto &[bytes, reported] : cases)
-                QTest::addRow("%s %x", name, bytes) << offset << bytes << reported << qint64(-1);
+                QTest::addRow("%s %s", name, bytes) << offset << QByteArray(bytes) << reported << qint64(-1);
         };
         auto lengths = [](const char *name, int offset,
-                          std::initializer_list<std::tuple<uint32_t, uint16_t, uint32_t>> cases) {
+                          std::initializer_list<std::tuple<uint32_t, const char *, uint32_t>> cases) {
             for (const auto &[metres, stored, reported] : cases)
-                QTest::addRow("%s %u m", name, metres) << offset << stored << reported << qint64(metres);
+                QTest::addRow("%s %u m", name, metres) << offset << QByteArray(stored) << reported << qint64(metres);
         };
         // MPO 2x16, reserved 0Eh, HSSDC II, RJ45, no separable connector, vendor specific.
-        codes("connector", 2, {{0x0d, 12}, {0x0e, 0x7f}, {0x20, 13}, {0x22, 15}, {0x23, 0x23}, {0x91, 0x91}});
+        codes("connector", 2, {{"0d", 12}, {"0e", 0x7f}, {"20", 13}, {"22", 15}, {"23", 0x23}, {"91", 0x91}});
         // SR, SR-1, IR-1, IR-2, LR-1, LR-2, LR-3, IR without specifier.
         codes("sonet", 4,
-              {{0x0010, 0}, {0x1000, 1}, {0x1200, 2}, {0x0802, 3}, {0x1400, 4}, {0x0840, 5}, {0x1c00, 6}, {0x0200, 7}});
-        codes("los", 65, {{0x04, 2}, {0x18, 1}}); // inverted; no LOS pin
-        codes("monitoring", 92, {{0x60, 1}, {0x58, 2}, {0x48, 0}}); // internal OMA, external average, no bits
-        codes("rate above 25.4 GBd", 12, {{0xff, 13}});             // byte 66 = 5: 12.5 -> 13
+              {{"0010", 0}, {"1000", 1}, {"1200", 2}, {"0802", 3}, {"1400", 4}, {"0840", 5}, {"1c00", 6}, {"0200", 7}});
+        codes("los", 65, {{"04", 2}, {"18", 1}}); // inverted; no LOS pin
+        codes("monitoring", 92, {{"60", 1}, {"58", 2}, {"48", 0}}); // internal OMA, external average, no bits
+        codes("rate above 25.4 GBd", 12, {{"ff", 13}});             // byte 66 = 5: 12.5 -> 13
         // Single mode: unspecified, in 100 m, in km, beyond 254 km, too long for the km byte, beyond 25.4 km.
         lengths("single mode", 14,
-                {{0, 0x0000, 0}, {1500, 0x020f, 1500}, {10000, 0x0a64, 10000}, {80000, 0x50ff, 80000},
-                 {0xfffffffe, 0xffff, 0xfffffffe}, {300000, 0xffff, 0xfffffffe}, {0xffffffff, 0x00ff, 0xffffffff}});
-        lengths("OM2", 16, {{82, 8, 80}}); // rounded to 10 m
-        lengths("OM1", 17, {{0xffffffff, 0xff, 0xffffffff}});
-        lengths("OM3", 19, {{3000, 0xff, 0xffffffff}}); // too long for the byte
-        lengths("copper", 18, {{0xffffffff, 0xff, 0xffffffff}});
+                {{0, "0000", 0}, {1500, "020f", 1500}, {10000, "0a64", 10000}, {80000, "50ff", 80000},
+                 {0xfffffffe, "ffff", 0xfffffffe}, {300000, "ffff", 0xfffffffe}, {0xffffffff, "00ff", 0xffffffff}});
+        lengths("OM2", 16, {{82, "08", 80}}); // rounded to 10 m
+        lengths("OM1", 17, {{0xffffffff, "ff", 0xffffffff}});
+        lengths("OM3", 19, {{3000, "ff", 0xffffffff}}); // too long for the byte
+        lengths("copper", 18, {{0xffffffff, "ff", 0xffffffff}});
     }
     void codeBytes()
     {
         QFETCH(int, offset);
-        QFETCH(uint16_t, bytes);
+        QFETCH(QByteArray, bytes);
         QFETCH(qint64, metres);
         SfpEeprom e = handBuilt();
-        const bool pair = offset == 4 || offset == 14;
-        if (metres >= 0) {
-            setSfpLength(e, size_t(offset), uint32_t(metres));
-            QCOMPARE(uint16_t(pair ? e.a0[14] << 8 | e.a0[15] : e.a0[size_t(offset)]), bytes);
-        } else if (pair) {
-            e.a0[size_t(offset)] = uint8_t(bytes >> 8), e.a0[size_t(offset) + 1] = uint8_t(bytes);
+        const QByteArray raw = QByteArray::fromHex(bytes);
+        if (metres < 0) {
+            std::memcpy(e.a0.data() + offset, raw.constData(), size_t(raw.size()));
         } else {
-            e.a0[size_t(offset)] = uint8_t(bytes);
+            setSfpLength(e, size_t(offset), uint32_t(metres));
+            QCOMPARE(QByteArray(reinterpret_cast<const char *>(e.a0.data()) + offset, raw.size()), raw);
         }
         seal(e);
         const SfpPortInfo m = decoded(e);
@@ -296,42 +286,36 @@ private slots:
     void wordsRoundTrip()
     {
         for (int k = 0; k < LQ_SFP_TRANSCEIVER_WORDS + LQ_SFP_OPTION_WORDS; ++k) {
-            if (k == 18)
-                continue; // the SONET reach specifier, a code rather than a flag
-            std::array<uint32_t, LQ_SFP_TRANSCEIVER_WORDS + LQ_SFP_OPTION_WORDS> all;
-            all.fill(1), all[18] = 0, all[size_t(k)] = 0;
             std::array<uint32_t, LQ_SFP_TRANSCEIVER_WORDS> codes;
             std::array<uint32_t, LQ_SFP_OPTION_WORDS> options;
-            std::copy_n(all.begin(), codes.size(), codes.begin());
-            std::copy(all.begin() + codes.size(), all.end(), options.begin());
+            codes.fill(1), options.fill(1), codes[18] = 0; // word 18 is a code: SONET SR
+            (k < LQ_SFP_TRANSCEIVER_WORDS ? codes[size_t(k)] : options[size_t(k - LQ_SFP_TRANSCEIVER_WORDS)]) = 0;
             SfpEeprom e;
             setSfpTransceiverWords(e, codes);
             setSfpOptionWords(e, options);
             seal(e);
-            QList<int> yes = zeros(words(decoded(e)));
-            yes.removeAll(18); // follows from the OC codes
-            QCOMPARE(yes, QList<int>({k}));
+            SfpPortInfo m = decoded(e);
+            m.transceiver[18] = 1; // follows from the OC codes
+            QCOMPARE(marked(m), k == 18 ? QStringList() : QStringList(QString::number(k)));
         }
     }
 
-    // Status bits are readable only from a module with soft monitoring of the pins.
+    // Status bits are readable only from a module with soft monitoring of the pins; the presets,
+    // which have it, set them in tst_devicephysics.
     void statusNeedsSoftMonitoring()
     {
-        for (const uint8_t enhanced : {0xf0, 0x80}) {
-            SfpModuleSettings module;
-            QVERIFY(sfpModulePreset("10GBASE-SR", &module));
-            module.eeprom.a0[93] = enhanced;
-            sealSfpEeprom(module.eeprom);
-            module.wander = 0, module.txFault = true;
-            SfpConditions c;
-            c.txDisabled = true, c.uptimeSeconds = 600;
-            SfpPortInfo m;
-            fillSfpPortInfo(module, c, &m);
-            // The laser is off: TX power under its alarm threshold either way.
-            QVERIFY(m.flags & LQ_SFP_ALARM_TX_POWER);
-            QCOMPARE(m.flags & ~uint32_t(LQ_SFP_ALARM_TX_POWER | LQ_SFP_WARNING_TX_POWER),
-                     enhanced == 0xf0 ? uint32_t(LQ_SFP_STATUS_TX_DISABLE | LQ_SFP_STATUS_TX_FAULT) : 0u);
-        }
+        SfpModuleSettings module;
+        QVERIFY(sfpModulePreset("10GBASE-SR", &module));
+        module.eeprom.a0[93] = 0x80; // alarm and warning flags alone
+        sealSfpEeprom(module.eeprom);
+        module.wander = 0, module.txFault = true;
+        SfpConditions c;
+        c.txDisabled = true, c.light = false, c.uptimeSeconds = 600;
+        SfpPortInfo m;
+        fillSfpPortInfo(module, c, &m);
+        // The laser is off and no light comes in: power flags, but no status bits.
+        QCOMPARE(m.flags, uint32_t(LQ_SFP_ALARM_TX_POWER | LQ_SFP_WARNING_TX_POWER | LQ_SFP_ALARM_RX_POWER |
+                                   LQ_SFP_WARNING_RX_POWER));
     }
 
     void scenarioRawPages()
@@ -346,21 +330,16 @@ private slots:
         const auto settings = DevicePhysics::parse(device, &error);
         QVERIFY2(settings, error.c_str());
         DevicePhysics physics(settings, LQ_CAP_CONFIGURABLE | LQ_CAP_SFP | LQ_CAP_STATS_PORTS, 3, kT0);
-        DeviceFeatures f{};
-        f.tap_mode = 1;
-        physics.configure(f, DevicePortsSpeed{}, kT0);
+        physics.configure(DeviceFeatures{}, DevicePortsSpeed{}, kT0);
         LinkStatus l;
         physics.linkStatus(kT0 + 1000, &l);
         const SfpPortInfo &m = l.sfp.portB;
-        QCOMPARE(QByteArrayList({m.vendorName, m.serialNumber, l.sfp.portA.model}), // B's serial: the page's
-                 QByteArrayList({"QUILL OPTICS", "QS1234567", "NP-10G-SR85"}));
-        QCOMPARE(m.diagnosticMonitoringType, 2u);
-        // The page's readings become the nominal ones, measured afresh; the
+        // B's serial number is the page's; its readings become the nominal ones, measured afresh; the
         // status bits are the module's own (laser on, light in), not the page's.
-        QCOMPARE(m.value.txBias, 6.4f);
-        QCOMPARE(m.value.rxPower, 0.688625f);
-        QCOMPARE(m.flags & uint32_t(LQ_SFP_STATUS_TX_DISABLE | LQ_SFP_STATUS_RX_LOS), 0u);
-
+        QCOMPARE(QString::asprintf("%s %s %s %u %g %g %u", m.vendorName, m.serialNumber, l.sfp.portA.model,
+                                   m.diagnosticMonitoringType, double(m.value.txBias), double(m.value.rxPower),
+                                   m.flags & uint32_t(LQ_SFP_STATUS_TX_DISABLE | LQ_SFP_STATUS_RX_LOS)),
+                 "QUILL OPTICS QS1234567 NP-10G-SR85 2 6.4 0.688625 0");
         device["sfp"]["b"]["a0"] = "03 04 zz";
         QVERIFY(!DevicePhysics::parse(device, &error));
         QCOMPARE(QString::fromStdString(error), QString("sfp.b.a0: must be hex bytes (found 'z')"));
