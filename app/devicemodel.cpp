@@ -86,7 +86,12 @@ QString deviceInformationText(const StatsThreadInfo &info, uint32_t deviceType)
                                   info.versions.hardwareFirmwareVersion, info.mac[0], info.mac[1], info.mac[2],
                                   info.mac[3], info.mac[4], info.mac[5]);
     }
-    switch (info.extraInfo & 0xFFu) {
+    // The details end in a line break; a model shown without them needs one
+    // before the USB line.
+    const uint8_t usb = info.extraInfo & 0xFFu;
+    if (!model.detailed && usb >= LQ_USB_FULL_SPEED && usb <= LQ_USB_SUPER_SPEED)
+        text += QLatin1Char('\n');
+    switch (usb) {
     case LQ_USB_FULL_SPEED:
         text += QStringLiteral("Usb : Full Speed\n");
         break;

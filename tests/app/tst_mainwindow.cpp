@@ -1,9 +1,8 @@
 // SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// The main window with its worker and simulated devices: which device is
-// current, which tabs show, when it polls, arrivals, departures, refusals
-// and friendly names.
+// The main window with its worker and simulated devices: the current device, its tabs,
+// polling, arrivals, departures, refusals, friendly names; the texts it builds.
 
 #include "devicecombobox.h"
 #include "devicemodel.h"
@@ -35,27 +34,19 @@ class tst_MainWindow : public QObject {
     std::unique_ptr<ModalAnswerer> m_boxes;
     std::unique_ptr<MainWindow> m_window;
 
-    // Waits until the selector lists `count` devices.
-    void open(const QList<QByteArray> &devices, int count)
+    // Waits until the selector shows `listed`.
+    void open(const QList<QByteArray> &devices, const QString &listed)
     {
         QCOMPARE(lqsim_load_scenario_text(("{\"devices\":[" + devices.join(',') + "]}").constData()), 0);
         m_window = std::make_unique<MainWindow>();
         m_window->resize(1100, 760);
         lqsim_advance_clock(0);
-        QTRY_COMPARE(deviceEntries(), count);
+        QTRY_COMPARE(entries(), listed);
     }
     void plug(const char *mac, bool in)
     {
         QCOMPARE(in ? lqsim_plug(device(mac, 10).constData()) : lqsim_unplug(mac), 0);
         lqsim_advance_clock(0);
-    }
-    // Entries that stand for a device (the "No device connected" entry carries none).
-    int deviceEntries() const
-    {
-        int n = 0;
-        for (int i = 0; i < m_window->deviceSelector()->count(); ++i)
-            n += m_window->deviceSelector()->itemData(i).canConvert<LumenquillDevice>() ? 1 : 0;
-        return n;
     }
     // The selector's entries and whether it can be used.
     QString entries() const
@@ -66,20 +57,21 @@ class tst_MainWindow : public QObject {
         return texts.join(" | ") + (m_window->deviceSelector()->isEnabled() ? " (on)" : " (off)");
     }
     QString entry(const char *mac, const char *name = "Lumenquill") const { return QString(mac) + " - " + name; }
-    QStringList tabs() const
+    QString both() const { return entry(kMacA) + " | " + entry(kMacB) + " (on)"; }
+    QString tabs() const
     {
         auto *tabs = m_window->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
         QStringList names;
         for (int i = 0; i < tabs->count(); ++i)
             names << tabs->widget(i)->objectName();
-        return names;
+        return names.join(' ');
     }
     QString label(const char *name) const { return m_window->findChild<QLabel *>(QLatin1String(name))->text(); }
     void verifyNoDevice()
     {
         QCOMPARE(m_window->currentHandle(), kNoDeviceHandle);
         QCOMPARE(entries(), kNoDevice);
-        QCOMPARE(tabs(), QStringList{"featuresTab"});
+        QCOMPARE(tabs(), QStringLiteral("featuresTab"));
         QCOMPARE(label("features_status_label"), QStringLiteral("No Device Connected"));
     }
 
@@ -101,7 +93,7 @@ private slots:
     // update is pending, and falls back to its empty state when the last goes.
     void pollsOnlyWithDeviceAndNotDuringUpdate()
     {
-        open({}, 0);
+        open({}, kNoDevice);
         verifyNoDevice();
         auto *poll = m_window->findChild<QTimer *>(QStringLiteral("pollTimer"));
         QVERIFY(poll->isActive());
@@ -145,21 +137,21 @@ private slots:
     void firstDeviceBecomesCurrentWithItsTabs_data()
     {
         QTest::addColumn<int>("type");
-        QTest::addColumn<QStringList>("tabs");
-        QTest::newRow("1G+ GPS PoE") << 10 << QStringList{"countersTab", "chartsTab", "LogTab", "networkPortsTab", "tab_3", "timingTab", "featuresTab", "captureTab"};
-        QTest::newRow("10G GPS") << 12 << QStringList{"countersTab", "chartsTab", "LogTab", "tab_2", "tab_3", "timingTab", "featuresTab", "captureTab"};
-        QTest::newRow("1G v6") << 14 << QStringList{"tab", "networkPortsTab", "tab_3", "featuresTab", "captureTab"};
-        QTest::newRow("100") << 13 << QStringList{"countersTab", "chartsTab", "LogTab", "networkPortsTab", "featuresTab", "captureTab"};
-        QTest::newRow("unknown") << 99 << QStringList{"featuresTab"};
+        QTest::addColumn<QString>("tabs");
+        const QString monitor = "countersTab chartsTab LogTab ";
+        QTest::newRow("1G+ GPS PoE") << 10 << monitor + "networkPortsTab tab_3 timingTab featuresTab captureTab";
+        QTest::newRow("10G GPS") << 12 << monitor + "tab_2 tab_3 timingTab featuresTab captureTab";
+        QTest::newRow("1G v6") << 14 << "tab networkPortsTab tab_3 featuresTab captureTab";
+        QTest::newRow("100") << 13 << monitor + "networkPortsTab featuresTab captureTab";
+        QTest::newRow("unknown") << 99 << "featuresTab";
     }
     void firstDeviceBecomesCurrentWithItsTabs()
     {
         QFETCH(int, type);
-        open({device(kMacA, type)}, 1);
+        open({device(kMacA, type)}, entry(kMacA) + " (on)");
         QCOMPARE(m_window->currentHandle(), lqsim_handle_of(kMacA));
         QCOMPARE(m_window->currentType(), uint32_t(type));
         QTEST(tabs(), "tabs");
-        QCOMPARE(entries(), entry(kMacA) + " (on)");
         auto *tabWidget = m_window->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
         QCOMPARE(tabWidget->tabText(tabWidget->currentIndex()), QStringLiteral("Features"));
         // The first poll fills the device information.
@@ -167,29 +159,15 @@ private slots:
         QTRY_VERIFY(label("features_status_label").startsWith(deviceModel(uint32_t(type)).head));
     }
 
-    // A second device is listed, not selected; choosing it switches the
-    // window over, and unplugging it returns to the one that is left.
-    void secondDeviceListedThenChosenThenUnplugged()
+    // A second device is listed, not selected, and answers for it are ignored;
+    // choosing it switches the window over, and unplugging it returns to the first.
+    void secondDeviceIgnoredThenChosenThenUnplugged()
     {
-        open({device(kMacA, 12), device(kMacB, 14)}, 2);
+        open({device(kMacA, 10), device(kMacB, 14)}, both());
         DeviceComboBox *selector = m_window->deviceSelector();
         QCOMPARE(m_window->currentHandle(), lqsim_handle_of(kMacA));
         QCOMPARE(selector->currentIndex(), 0);
         QCOMPARE(selector->itemData(1).value<LumenquillDevice>().handle, lqsim_handle_of(kMacB));
-        selector->setCurrentIndex(1);
-        QCOMPARE(m_window->currentHandle(), lqsim_handle_of(kMacB));
-        QCOMPARE(tabs().first(), QStringLiteral("tab"));
-
-        plug(kMacB, false);
-        QTRY_COMPARE(entries(), entry(kMacA) + " (on)");
-        QCOMPARE(m_window->currentHandle(), lqsim_handle_of(kMacA));
-        QCOMPARE(m_window->currentType(), 12u);
-        QVERIFY(tabs().contains(QStringLiteral("tab_2")));
-    }
-
-    void answersForAnotherDeviceAreIgnored()
-    {
-        open({device(kMacA, 10), device(kMacB, 12)}, 2);
         const auto box = [this](const char *name) { return m_window->findChild<QCheckBox *>(QLatin1String(name)); };
         QTRY_VERIFY(box("features_timestamps_check")->isChecked()); // the simulated device captures with timestamps
         // Span mode off: the link text speaks of Port A alone.
@@ -215,24 +193,31 @@ private slots:
         QVERIFY(!box("features_transmit_crc_check")->isChecked());
         QVERIFY(box("features_keep_crc_check")->isChecked());
         QVERIFY(!box("features_timestamps_check")->isChecked());
+
+        selector->setCurrentIndex(1);
+        QCOMPARE(m_window->currentHandle(), lqsim_handle_of(kMacB));
+        QVERIFY(tabs().startsWith("tab "));
+        plug(kMacB, false);
+        QTRY_COMPARE(entries(), entry(kMacA) + " (on)");
+        QCOMPARE(m_window->currentHandle(), lqsim_handle_of(kMacA));
+        QCOMPARE(m_window->currentType(), 10u);
+        QVERIFY(tabs().contains(" timingTab "));
     }
 
     void refusedDriverIsNeitherListedNorSelected()
     {
-        open({device(kMacA, 10, "1.9.17.9"), device(kMacB, 14)}, 1);
+        open({device(kMacA, 10, "1.9.17.9"), device(kMacB, 14)}, entry(kMacB) + " (on)");
         QCOMPARE(m_boxes->titles, QStringList{"Wrong driver version"});
         QCOMPARE(m_boxes->texts.first(), versionRefusal(kDriverVersionCheck, parseVersion("1.9.17.9")));
         QCOMPARE(m_boxes->icons.first(), QMessageBox::Critical);
         QCOMPARE(m_window->currentHandle(), lqsim_handle_of(kMacB));
-        QCOMPARE(entries(), entry(kMacB) + " (on)");
     }
 
-    // Right click renames (a left click then does not open the list); the
-    // name is kept per MAC and comes back with the device. The selector
-    // keeps its corner as the window is resized.
+    // Right click renames (a left click then does not open the list); the name is kept per MAC and comes back with
+    // the device. The selector keeps its corner as the window is resized.
     void friendlyNameSurvivesReplug()
     {
-        open({device(kMacA, 10), device(kMacB, 14)}, 2);
+        open({device(kMacA, 10), device(kMacB, 14)}, both());
         DeviceComboBox *selector = m_window->deviceSelector();
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -247,7 +232,7 @@ private slots:
         QSettings stored(QSettings::NativeFormat, QSettings::UserScope, "Hollerby", "LumenquillManager");
         QCOMPARE(stored.value("DeviceConfig/024c5100010a/FriendlyName").toString(), QStringLiteral("Lab tap"));
         plug(kMacA, false);
-        QTRY_COMPARE(deviceEntries(), 1);
+        QTRY_COMPARE(entries(), entry(kMacB) + " (on)");
         plug(kMacA, true);
         QTRY_COMPARE(entries(), entry(kMacB) + " | " + entry(kMacA, "Lab tap") + " (on)");
 
@@ -272,6 +257,177 @@ private slots:
         DeviceComboBox::storeFriendlyName(settings, {2, QStringLiteral("02:4c:51:00:00:02"), 10, QString()});
         QCOMPARE(DeviceComboBox::friendlyName(settings, QStringLiteral("02:4c:51:00:00:02")), QString(""));
         QCOMPARE(settings.allKeys(), QStringList{"DeviceConfig/024c51000002/FriendlyName"});
+    }
+
+    // The model table, device information and link texts, packed versions and the
+    // admission checks of drivers and the device library.
+    void modelTable_data()
+    {
+        QTest::addColumn<uint>("type");
+        QTest::addColumn<QString>("head");
+        QTest::addColumn<QString>("picture");
+        QTest::addColumn<bool>("detailed");
+        const auto row = [](uint type, const char *head, const char *picture, bool detailed) {
+            QTest::addRow("%u", type) << type << QString(head) << QString(picture) << detailed;
+        };
+        const char *const unknown = "Unknown Lumenquill";
+        row(0, unknown, ":/images/disconnected.png", false);
+        row(1, "Bad firmware Lumenquill", ":/images/warning.png", false);
+        row(2, unknown, ":/images/warning.png", false);
+        row(3, "LumenQuill 1G Device Connected", ":/icons/1GIco.png", true);
+        row(4, unknown, ":/icons/1GIco.png", false);
+        row(5, "LumenQuill 1G+ Device Connected", ":/icons/1GPlusIco.png", true);
+        row(6, "LumenQuill 1G v5 Device Connected", ":/icons/1GIco.png", true);
+        row(7, "LumenQuill 1G v5 PoE Device Connected", ":/icons/1GIco.png", true);
+        row(8, "LumenQuill 1G+ PoE Device Connected", ":/icons/1GPlusIco.png", true);
+        row(9, "LumenQuill 1G+ GPS Device Connected", ":/icons/1GPlusIco.png", true);
+        row(10, "LumenQuill 1G+ GPS PoE Device Connected", ":/icons/1GPlusIco.png", true);
+        row(11, "LumenQuill 10G Device Connected", ":/icons/10GIco.png", true);
+        row(12, "LumenQuill 10G GPS Device Connected", ":/icons/10GPlusIco.png", true);
+        row(13, "LumenQuill 100 Device Connected", ":/icons/100Ico.png", true);
+        row(14, "LumenQuill 1G v6 Device Connected", ":/icons/1GIco.png", true);
+        row(15, unknown, ":/images/warning.png", false);
+    }
+    void modelTable()
+    {
+        QFETCH(uint, type);
+        const DeviceModel model = deviceModel(type);
+        QTEST(model.head, "head");
+        QTEST(model.picture, "picture");
+        QTEST(model.detailed, "detailed");
+    }
+
+    // Details for known models only, the USB line for all.
+    void informationText_data()
+    {
+        QTest::addColumn<uint>("extraInfo");
+        QTest::addColumn<QString>("usbLine");
+        QTest::newRow("full speed") << 0x101u << "Usb : Full Speed\n";
+        QTest::newRow("high speed") << 2u << "Usb : High Speed\n";
+        QTest::newRow("super speed") << 0xFF03u << "Usb : Super Speed\n";
+        QTest::newRow("unknown speed") << 4u << "";
+    }
+    void informationText()
+    {
+        QFETCH(QString, usbLine);
+        StatsThreadInfo info = makeRequest(1);
+        const uint8_t sw[4] = {3, 1, 4, 1}, drv[4] = {1, 9, 18, 0}, mac[6] = {0x02, 0x4c, 0x51, 0x0a, 0xbc, 0x01};
+        memcpy(info.versions.softwareVersion, sw, 4);
+        memcpy(info.versions.driverVersion, drv, 4);
+        memcpy(info.mac, mac, 6);
+        info.versions.hardwareFirmwareVersion = 42;
+        QFETCH(uint, extraInfo);
+        info.extraInfo = extraInfo;
+        QCOMPARE(deviceInformationText(info, 12),
+                 "LumenQuill 10G GPS Device Connected\nDriver Version : 1.9.18.0\nSW Firmware Version : 3.1.4.1\n"
+                 "HW Firmware Version : 0042\nMAC Address : 02:4c:51:0a:bc:01\n" + usbLine);
+        // A model without details still puts the USB line on a line of its own.
+        QCOMPARE(deviceInformationText(info, 0), "Unknown Lumenquill" + (usbLine.isEmpty() ? "" : "\n" + usbLine));
+        QCOMPARE(macText(info.mac), QString("02:4c:51:0a:bc:01"));
+    }
+
+    void linkTexts_data()
+    {
+        QTest::addColumn<QList<uint>>("speedDuplexAB");
+        QTest::addColumn<QString>("perPort");
+        QTest::addColumn<QString>("portAOnly");
+        using L = QList<uint>;
+        QTest::newRow("1G full / down") << L{2, 0, 5, 0} << "1Gbps Full Duplex / Down" << "Link Up 1Gbps Full Duplex";
+        QTest::newRow("10G / 100 half") << L{3, 0, 1, 7} << "10Gbps Full Duplex / 100Mbps Half Duplex"
+                                        << "Link Up 10Gbps Full Duplex";
+        QTest::newRow("10M half / unknown") << L{0, 1, 4, 0} << "10Mbps Half Duplex / Unknown"
+                                            << "Link Up 10Mbps Half Duplex";
+        QTest::newRow("down / above 5") << L{5, 0, 9, 0} << "Down / Unknown" << "Link Down";
+        QTest::newRow("unknown A") << L{4, 0, 2, 0} << "Unknown / 1Gbps Full Duplex" << "Link State Unknown";
+    }
+    void linkTexts()
+    {
+        QFETCH(QList<uint>, speedDuplexAB);
+        StatsThreadInfo info = makeRequest(1);
+        info.linkStatus.portASpeed = speedDuplexAB[0];
+        info.linkStatus.portADuplex = speedDuplexAB[1];
+        info.linkStatus.portBSpeed = speedDuplexAB[2];
+        info.linkStatus.portBDuplex = speedDuplexAB[3];
+        QTEST(linkText(info, true), "perPort");
+        QTEST(linkText(info, false), "portAOnly");
+    }
+
+    void parseAndPrint_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<quint32>("packed");
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("driver lower bound") << "1.9.18.0" << quint32(0x00120901) << "1.9.18.0";
+        QTest::newRow("parts keep their low byte") << "1.2.3.260" << quint32(0x04030201) << "1.2.3.4";
+        QTest::newRow("three parts") << "1.9.18" << quint32(0) << "0.0.0.0";
+        QTest::newRow("five parts") << "1.2.3.4.5" << quint32(0) << "0.0.0.0";
+        QTest::newRow("not numbers read 0") << "a.9.b.1" << quint32(0x01000900) << "0.9.0.1";
+    }
+    void parseAndPrint()
+    {
+        QFETCH(QString, text);
+        QFETCH(quint32, packed);
+        QCOMPARE(parseVersion(text), packed);
+        QTEST(versionToString(parseVersion(text)), "printed");
+        const uint8_t bytes[4] = {uint8_t(packed), uint8_t(packed >> 8), uint8_t(packed >> 16), uint8_t(packed >> 24)};
+        QCOMPARE(versionFromBytes(bytes), packed);
+    }
+
+    // compareVersion orders two versions; checkVersionRange (against
+    // 1.9.18.0-1.9.19.0) checks each part against the bounds' same part.
+    void compareAndRange_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<int>("order");
+        QTest::addColumn<int>("range"); // of a
+        QTest::newRow("equal, lower bound") << "1.9.18.0" << "1.9.18.0" << 0 << 0;
+        QTest::newRow("upper bound") << "1.9.19.0" << "1.9.18.0" << 1 << 0;
+        QTest::newRow("fourth part above the upper's") << "1.9.18.5" << "1.9.18.4" << 1 << 1;
+        QTest::newRow("third part below the lower's") << "1.9.17.9" << "1.9.18.0" << -1 << -1;
+        QTest::newRow("third part above") << "1.9.20.0" << "1.9.19.0" << 1 << 1;
+        QTest::newRow("first part decides") << "2.0.0.0" << "1.9.99.99" << 1 << 1;
+        QTest::newRow("first part below wins over later") << "0.9.99.0" << "1.0.0.0" << -1 << -1;
+    }
+    void compareAndRange()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(int, order);
+        QCOMPARE(compareVersion(parseVersion(a), parseVersion(b)), order);
+        QCOMPARE(compareVersion(parseVersion(b), parseVersion(a)), -order);
+        QTEST(checkVersionRange(parseVersion(a), parseVersion("1.9.18.0"), parseVersion("1.9.19.0")), "range");
+    }
+
+    void refusalTexts_data()
+    {
+        QTest::addColumn<bool>("driver");
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("driver accepted") << true << "1.9.19.0" << QString();
+        QTest::newRow("driver too recent") << true << "1.9.18.5"
+            << "Lumenquill Manager has detected that your devices uses a driver that is too recent.\n"
+               "Please update Lumenquill Manager to use your device.\n"
+               "Current version : 1.9.18.5\nRequired version : 1.9.18.0-1.9.19.0";
+        QTest::newRow("driver old") << true << "1.9.17.9"
+            << "Lumenquill Manager has detected that your devices uses an old driver version.\n"
+               "Please update it to use your device.\n"
+               "Current version : 1.9.17.9\nRequired version : 1.9.18.0-1.9.19.0";
+        QTest::newRow("library accepted") << false << "2.3.13.0" << QString();
+        QTest::newRow("library too recent") << false << "2.3.13.1"
+            << "Lumenquill Manager has detected that you are using an API that is too recent.\n"
+               "Please update Lumenquill Manager to use your device.\n"
+               "Current version : 2.3.13.1\nRequired version : 2.3.13.0";
+        QTest::newRow("library old") << false << "2.3.12.0"
+            << "Lumenquill Manager has detected that you are using an old API version.\n"
+               "Please update it to use your device.\n"
+               "Current version : 2.3.12.0\nRequired version : 2.3.13.0";
+    }
+    void refusalTexts()
+    {
+        QFETCH(bool, driver);
+        QFETCH(QString, version);
+        QTEST(versionRefusal(driver ? kDriverVersionCheck : kLibraryVersionCheck, parseVersion(version)), "text");
     }
 };
 

@@ -22,8 +22,6 @@ const char *const kMac = "02:4c:51:00:04:01";
 const QByteArray kLoaded = WindowHarness::device(10, kMac, R"(,"traffic":{"a":{"load":0.4},"b":{"load":0.2}})");
 const char *const kCountersMac = "02:4c:51:00:06:01";
 
-QList<int> udpAndPorts(const CounterV2Config &c) { return {c.udp, c.portA, c.portB}; }
-
 QString colourOf(const QLabel *bullet)
 {
     for (const char *colour : {"red", "yellow", "green", "grey"}) {
@@ -67,22 +65,20 @@ private slots:
         QVERIFY(m_h.open(kMac, kLoaded));
         const StatsThreadInfo first = m_h.poll(0);
         QCOMPARE(logLines(), QStringList{"Link Up"});
-        // The first refresh only takes the baselines: the cells stay as the
-        // selection's reset wrote them.
+        // The first refresh only takes the baselines: the cells stay as the selection's reset wrote them.
         QCOMPARE(packets(0), (QStringList{"0", "0", "-"}));
         QCOMPARE(packets(0, "tableWidget_4"), (QStringList{"0", "0", "-"}));
 
         const StatsThreadInfo second = m_h.poll();
         const auto &a0 = first.statistics.u.ports.portA;
         const auto &a1 = second.statistics.u.ports.portA;
-        QVERIFY(a1.validPackets > a0.validPackets);
+        const uint64_t valid = a1.validPackets - a0.validPackets, bytes = a1.validBytes - a0.validBytes;
+        QVERIFY(valid > 0);
         const double seconds = double(second.statistics.sampleTimeMs - first.statistics.sampleTimeMs) / 1000.0;
-        QCOMPARE(packets(0).mid(0, 2), (QStringList{QString::number(a1.validPackets - a0.validPackets),
-                                                    QString::asprintf("%.0lf", double(a1.validPackets - a0.validPackets) / seconds)}));
-        QCOMPARE(packets(4).first(), QString::number(a1.validBytes - a0.validBytes));
-        const double usage =
-            std::min(100.0, (double(a1.validBytes - a0.validBytes) + 20.0 * double(a1.validPackets - a0.validPackets)) *
-                                100.0 / double(a0.capacity));
+        QCOMPARE(packets(0).mid(0, 2),
+                 (QStringList{QString::number(valid), QString::asprintf("%.0lf", double(valid) / seconds)}));
+        QCOMPARE(packets(4).first(), QString::number(bytes));
+        const double usage = std::min(100.0, (double(bytes) + 20.0 * double(valid)) * 100.0 / double(a0.capacity));
         QCOMPARE(packets(4).at(2), QString::asprintf("%.2lf", double(float(usage))));
         QVERIFY(usage > 10 && usage < 100); // a 40 % profile on a live line
         // The 10-second scale took its first point; series 9's percentage graph carries the usage.
@@ -102,13 +98,11 @@ private slots:
         m_h.poll(0);
         m_h.poll();
         QVERIFY(packets(0).first().toULongLong() > 0);
-        const auto setLinks = [](int up) { return lqsim_set_link(kMac, 0, up) == 0 && lqsim_set_link(kMac, 1, up) == 0; };
+        const auto setLinks = [](int up) { return !lqsim_set_link(kMac, 0, up) && !lqsim_set_link(kMac, 1, up); };
         QVERIFY(setLinks(0));
         const StatsThreadInfo down = m_h.poll();
         QCOMPARE(logLines(), (QStringList{"Link Up", "Link Down"}));
-        // A first sample again: totals and rates restart from the cleared texts.
-        QCOMPARE(packets(0), (QStringList{"0", "0", "-"}));
-
+        QCOMPARE(packets(0), (QStringList{"0", "0", "-"})); // a first sample again
         QVERIFY(setLinks(1));
         m_h.poll();
         QCOMPARE(logLines(), (QStringList{"Link Up", "Link Down", "Link Up"}));
@@ -127,29 +121,27 @@ private slots:
         // Link Up, then one alarm per refresh after the baseline was taken.
         const QStringList lines = logLines();
         QCOMPARE(lines.size(), 4);
-        QCOMPARE(lines.mid(1).filter(QRegularExpression("^Port A Bandwidth usage > 0\\.00% \\(\\d+\\.\\d\\d%\\)$")).size(), 3);
+        const QRegularExpression alarm("^Port A Bandwidth usage > 0\\.00% \\(\\d+\\.\\d\\d%\\)$");
+        QCOMPARE(lines.mid(1).filter(alarm).size(), 3);
         child<QPushButton>("log_clear_btn")->click();
         m_h.poll();
         QCOMPARE(logLines().size(), 1);
     }
 
     // A configurable-counter rule edited in the window reaches the device, the
-    // row's rate is what the device counted, and the next manager pushes the
-    // rule again.
+    // row's rate is what the device counted, and the next manager pushes it again.
     void counterRuleCountsAndComesBackAfterRestart()
     {
         QVERIFY(m_h.open(kCountersMac, WindowHarness::device(14, kCountersMac)));
         auto *panel = child<CountersV2Panel>("countersV2Panel");
-        CounterV2Config rule = CounterV2::defaultConfig(0);
+        CounterV2Config rule = CounterV2::defaultConfig(0); // Port A and Port B flags off
         rule.udp = 1;
         rule.portA = 1;
-        rule.portB = 0;
-        rule.countingMode = 0;
         panel->control(0)->setConfig(rule);
         panel->counterV2ConfigChanged(0);
         CounterV2Config sent{};
         QTRY_VERIFY(lqsim_last_counter_v2(kCountersMac, 0, &sent) == 0 && sent.udp == 1);
-        QCOMPARE(udpAndPorts(sent), (QList<int>{1, 1, 0}));
+        QCOMPARE((QList<int>{sent.portA, sent.portB}), (QList<int>{1, 0}));
 
         m_h.poll();
         const StatsThreadInfo a = m_h.poll();
@@ -163,7 +155,7 @@ private slots:
         m_h.close();
         QVERIFY(m_h.open(kCountersMac, WindowHarness::device(14, kCountersMac)));
         QTRY_COMPARE(lqsim_last_counter_v2(kCountersMac, 0, &sent), 0);
-        QCOMPARE(udpAndPorts(sent), (QList<int>{1, 1, 0}));
+        QCOMPARE((QList<int>{sent.udp, sent.portA, sent.portB}), (QList<int>{1, 1, 0}));
     }
 
     // The GPS fix bullet goes red, yellow, green as the receiver acquires its

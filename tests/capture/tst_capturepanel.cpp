@@ -1,16 +1,18 @@
 // SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// The Capture tab: what Start sends, the status display, error reporting,
-// the format list and Browse; its texts, and QTimespanSpinBox.
+// The Capture tab: what Start sends, the status display, error reporting, the format
+// list, Browse, its texts and QTimespanSpinBox; the firmware catalog and its offers.
 
 #include "capturepanel.h"
 #include "capturetexts.h"
+#include "firmwarecatalog.h"
 #include "modalanswerer.h"
 #include "qtimespanspinbox.h"
 #include "statsthreadinfo.h"
 #include "ui_capturepanel.h"
 
+#include <QFile>
 #include <QFileDialog>
 #include <QSettings>
 #include <QSignalSpy>
@@ -54,6 +56,34 @@ void answerFileDialog(const QString &name, QString *directory)
     });
     timer->start(5);
 }
+
+FirmwareVersion version(const QString &text)
+{
+    const QStringList p = text.split(QLatin1Char('.'));
+    return {quint8(p[0].toUInt()), quint8(p[1].toUInt()), quint8(p[2].toUInt()), quint8(p[3].toUInt())};
+}
+
+// "key:name|file|a.b.c.d|hw,hw" per entry, ";"-separated, image paths relative to dir.
+QString describe(const FirmwareCatalog &catalog, const QString &dir)
+{
+    QStringList entries;
+    for (auto it = catalog.cbegin(); it != catalog.cend(); ++it) {
+        QStringList sw, hw;
+        for (quint8 part : it->softwareVersion)
+            sw << QString::number(part);
+        for (quint32 v : it->hardwareVersions)
+            hw << QString::number(v);
+        entries << QStringList{it.key() == it->type ? QString::number(it.key()) : "type mismatch", it->name}.join(':') +
+                       '|' + QStringList{QString(it->path).remove(dir + '/'), sw.join('.'), hw.join(',')}.join('|');
+    }
+    return entries.join(QLatin1Char(';'));
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
 } // namespace
 
 class tst_CapturePanel : public QObject {
@@ -61,10 +91,9 @@ class tst_CapturePanel : public QObject {
 private slots:
     void initTestCase() { registerStatsThreadInfo(); }
 
-    // Start does nothing once the last device left. With a device it sends
-    // the tab's settings, then a start request without a second copy of the
-    // path; values at the edges: a size fraction below one byte, a buffer
-    // beyond 4 GiB. (Stop runs end to end in tst_captureflow.)
+    // Start does nothing once the last device left. With a device it sends the tab's
+    // settings (a size fraction below one byte, a buffer beyond 4 GiB), then a start
+    // request without a second copy of the path. Stop runs end to end in tst_featuresflow.
     void startSendsTheSettings()
     {
         CapturePanel panel;
@@ -77,7 +106,6 @@ private slots:
         QTest::mouseClick(ui->capture_start_btn, Qt::LeftButton);
         QCOMPARE(config.size() + start.size() + stop.size(), 0);
         QVERIFY(ui->capture_start_btn->isEnabled());
-
         panel.setDevice(7, kCaps);
         ui->capture_filename->setText(QStringLiteral("/data/trace-\u00e9.pcapng"));
         ui->capture_loop->setChecked(true);
@@ -145,8 +173,7 @@ private slots:
         QTRY_COMPARE(delivered, codes.size());
         QTEST(int(answerer.titles.size()), "boxes");
         QCOMPARE(answerer.titles.filter("Direct Capture").size(), answerer.titles.size());
-        // Re-selecting the device keeps what it reported; another device's
-        // error is its own, even with the same code.
+        // Re-selecting the device keeps what it reported; another device's error is its own.
         const auto before = answerer.titles.size();
         panel.setDevice(7, kCaps);
         panel.statusUpdate(status(7, codes.last()));
@@ -184,7 +211,6 @@ private slots:
         QCOMPARE(ui->capture_filetype->count(), caps & LQ_CAP_PCAPNG ? 1 : 0);
         QCOMPARE(ui->capture_filetype->currentText(), QString(caps & LQ_CAP_PCAPNG ? "PCAP-NG" : ""));
         QCOMPARE(ui->capture_filename->text(), dir.filePath("old.pcapng"));
-
         QString startDirectory;
         answerFileDialog(answer.isEmpty() ? answer : dir.filePath(answer), &startDirectory);
         QTest::mouseClick(ui->pushButton_4, Qt::LeftButton);
@@ -196,42 +222,35 @@ private slots:
         QCOMPARE(next.form()->capture_filename->text() == dir.filePath(result), !answer.isEmpty());
     }
 
-    // Byte counts, and the buffer slider's label from its megabytes.
-    void byteTexts_data()
+    // Byte counts, the buffer slider's label from its megabytes, and "name|format"
+    // given the extension of that entry of the format list.
+    void texts_data()
     {
-        QTest::addColumn<quint64>("value");
-        QTest::addColumn<bool>("slider");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("text");
-        QTest::newRow("below a KiB") << Q_UINT64_C(1023) << false << "1023 Bytes";
-        QTest::newRow("one KiB") << Q_UINT64_C(1024) << false << "1.00 KBytes";
-        QTest::newRow("MiB with fraction") << Q_UINT64_C(1572864) << false << "1.50 MBytes";
-        QTest::newRow("one GiB") << Q_UINT64_C(1073741824) << false << "1.00 GBytes";
-        QTest::newRow("slider below a GiB") << Q_UINT64_C(1023) << true << "1023 MBytes";
-        QTest::newRow("slider at a GiB") << Q_UINT64_C(1024) << true << "1.00 GBytes";
-        QTest::newRow("slider maximum") << Q_UINT64_C(8192) << true << "8.00 GBytes";
+        QTest::newRow("below a KiB") << "bytes" << "1023" << "1023 Bytes";
+        QTest::newRow("one KiB") << "bytes" << "1024" << "1.00 KBytes";
+        QTest::newRow("MiB with fraction") << "bytes" << "1572864" << "1.50 MBytes";
+        QTest::newRow("one GiB") << "bytes" << "1073741824" << "1.00 GBytes";
+        QTest::newRow("slider below a GiB") << "slider" << "1023" << "1023 MBytes";
+        QTest::newRow("slider at a GiB") << "slider" << "1024" << "1.00 GBytes";
+        QTest::newRow("slider maximum") << "slider" << "8192" << "8.00 GBytes";
+        QTest::newRow("last dot only") << "name" << "trace.old.pcapng|1" << "trace.old.pcap";
+        QTest::newRow("no dot") << "name" << "dump|2" << "dump.erf";
+        QTest::newRow("emptied list") << "name" << "dump.erf|-1" << "dump.pcapng";
+        QTest::newRow("dotted folder") << "name" << "/data/run.2/dump|1" << "/data/run.2/dump.pcap";
     }
-    void byteTexts()
+    void texts()
     {
-        QFETCH(quint64, value);
-        QFETCH(bool, slider);
-        QTEST(slider ? CaptureTexts::bufferSize(int(value)) : CaptureTexts::byteCount(value), "text");
-    }
-
-    void withFormatExtension_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("format");
-        QTest::addColumn<QString>("result");
-        QTest::newRow("last dot only") << "trace.old.pcapng" << 1 << "trace.old.pcap";
-        QTest::newRow("no dot") << "dump" << 2 << "dump.erf";
-        QTest::newRow("emptied list") << "dump.erf" << -1 << "dump.pcapng";
-        QTest::newRow("dotted folder") << "/data/run.2/dump" << 1 << "/data/run.2/dump.pcap";
-    }
-    void withFormatExtension()
-    {
-        QFETCH(QString, name);
-        QFETCH(int, format);
-        QTEST(CaptureTexts::withFormatExtension(name, format), "result");
+        QFETCH(QString, kind);
+        QFETCH(QString, value);
+        if (kind == "name")
+            QTEST(CaptureTexts::withFormatExtension(value.section('|', 0, 0), value.section('|', 1).toInt()), "text");
+        else if (kind == "bytes")
+            QTEST(CaptureTexts::byteCount(value.toULongLong()), "text");
+        else
+            QTEST(CaptureTexts::bufferSize(value.toInt()), "text");
     }
 
     void timespan_data()
@@ -262,6 +281,88 @@ private slots:
             box.setValue(seconds);
             QTEST(box.text(), "shown");
         }
+    }
+
+    void reader_data()
+    {
+        QTest::addColumn<QByteArray>("xml");
+        QTest::addColumn<bool>("complete");
+        QTest::addColumn<QString>("expected");
+        auto d = [](const QByteArray &children) { return "<device>" + children + "</device>"; };
+        auto doc = [](const QByteArray &devices) { return "<devices>" + devices + "</devices>"; };
+        const QByteArray a = "<type>3</type><file>a.img</file>";
+        QTest::newRow("full entry") << doc(d("<name>v6</name><type>14</type><file>a.img</file><swversion>5.1.0.0"
+                                             "</swversion><hwversion>1403</hwversion><hwversion>1500</hwversion>"))
+                                    << true << "14:v6|a.img|5.1.0.0|1403,1500";
+        QTest::newRow("root is not devices") << "<catalog>" + d(a) + "</catalog>" << false << "";
+        QTest::newRow("image missing") << doc(d("<type>3</type><file>gone.img</file>")) << true << "";
+        QTest::newRow("several types") << doc(d("<type>9</type><type>10</type><file>a.img</file>")) << true
+                                       << "9:|a.img|0.0.0.0|;10:|a.img|0.0.0.0|";
+        QTest::newRow("later entry with an image wins")
+            << doc(d(a) + d("<type>3</type><file>b.img</file>") + d("<type>3</type><file>gone.img</file>")) << true
+            << "3:|b.img|0.0.0.0|";
+        // Stored after every child: what follows a missing image is lost.
+        QTest::newRow("stored child by child")
+            << doc(d(a + "<name>kept</name><file>gone.img</file><name>lost</name>")) << true << "3:kept|a.img|0.0.0.0|";
+        QTest::newRow("other element in devices ends reading")
+            << doc(d(a) + "<note/>" + d("<type>5</type><file>a.img</file>")) << false << "3:|a.img|0.0.0.0|";
+        QTest::newRow("unknown child ends the entry")
+            << doc(d(a + "<extra/><name>late</name>") + d("<type>5</type><file>a.img</file>")) << false
+            << "3:|a.img|0.0.0.0|";
+        QTest::newRow("numbers that do not parse read 0")
+            << doc(d("<type>x</type><file>a.img</file><hwversion>-4</hwversion><swversion>1.z.3.300</swversion>"))
+            << true << "0:|a.img|1.0.3.44|0";
+        QTest::newRow("swversion of another length ignored")
+            << doc(d(a + "<swversion>2.0.0.1</swversion><swversion>1.2.3</swversion>")) << true << "3:|a.img|2.0.0.1|";
+        QTest::newRow("malformed document keeps earlier entries")
+            << "<devices>" + d(a) + "<device><type>4</oops>" << false << "3:|a.img|0.0.0.0|";
+        QTest::newRow("no catalog file") << QByteArray() << false << "";
+    }
+    void reader()
+    {
+        QFETCH(QByteArray, xml);
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath("a.img"), "LQFW") && writeFile(dir.filePath("b.img"), "LQFW"));
+        QVERIFY(xml.isNull() || writeFile(dir.filePath("firmware.xml"), "<?xml version=\"1.0\"?>\n" + xml));
+        FirmwareCatalog catalog{{99, FirmwareCatalogEntry{}}}; // loading starts afresh
+        QString problem;
+        QCOMPARE(loadFirmwareCatalog(catalog, dir.filePath("firmware.xml"), &problem), !xml.isNull());
+        QTEST(describe(catalog, dir.path()), "expected");
+        QTEST(problem.isEmpty(), "complete");
+        // A type without an entry: empty texts, type -1, nothing newer.
+        const FirmwareCatalogEntry missing = catalogEntryFor(catalog, 99);
+        QCOMPARE(missing.type, -1);
+        QVERIFY(missing.name.isEmpty() && missing.path.isEmpty() && missing.hardwareVersions.isEmpty());
+        QVERIFY(!isNewerFirmwareAvailable(catalog, 99, version("0.0.0.0"), 0, 0));
+    }
+
+    void newerFirmware_data()
+    {
+        QTest::addColumn<QString>("catalogVersion");
+        QTest::addColumn<QList<quint32>>("catalogHardware");
+        QTest::addColumn<QString>("deviceVersion");
+        QTest::addColumn<uint>("deviceHardware");
+        QTest::addColumn<uint>("variant");
+        QTest::addColumn<bool>("newer");
+        using L = QList<quint32>;
+        QTest::newRow("newer software") << "1.2.3.5" << L{1000} << "1.2.3.4" << 2000u << 0u << true;
+        QTest::newRow("older software, newer hardware") << "1.2.2.9" << L{1500} << "1.2.3.4" << 1400u << 0u << true;
+        QTest::newRow("older software, same hardware") << "1.2.2.9" << L{1400} << "1.2.3.4" << 1400u << 0u << false;
+        QTest::newRow("variant 1 reads the second") << "1.2.2.9" << L{1000, 1500} << "1.2.3.4" << 1400u << 1u << true;
+        QTest::newRow("variant beyond list, newer") << "1.2.3.5" << L{1000} << "1.2.3.4" << 1400u << 3u << true;
+        QTest::newRow("variant beyond list, older") << "1.2.2.9" << L{9999} << "1.2.3.4" << 1400u << 1u << false;
+        QTest::newRow("parts are unsigned") << "200.0.0.0" << L{} << "199.255.255.255" << 0u << 0u << true;
+        QTest::newRow("first smaller part decides") << "1.0.255.255" << L{} << "1.1.0.0" << 0u << 0u << false;
+    }
+    void newerFirmware()
+    {
+        QFETCH(QString, catalogVersion);
+        QFETCH(QList<quint32>, catalogHardware);
+        QFETCH(QString, deviceVersion);
+        QFETCH(uint, deviceHardware);
+        QFETCH(uint, variant);
+        const FirmwareCatalog catalog{{14, {"v6", 14, "/fw/v6.img", version(catalogVersion), catalogHardware}}};
+        QTEST(isNewerFirmwareAvailable(catalog, 14, version(deviceVersion), deviceHardware, quint8(variant)), "newer");
     }
 };
 
