@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// Unit tests of the simulated packet stream: well-formed frames, a mix that follows the traffic profile, and
-// sample weights that add up to the load model's line bytes.
+// Unit tests of the simulated packet stream: well-formed frames down to their checksums, a mix that follows
+// the traffic profile, and sample weights that add up to the load model's line bytes.
 
 #include "packetmatch.h"
 #include "packetsampler.h"
@@ -22,6 +22,16 @@ namespace {
 uint16_t be16(const uint8_t *p)
 {
     return uint16_t(p[0] << 8 | p[1]);
+}
+
+// The Internet checksum's sum, written out the plain way.
+uint32_t onesSum(const uint8_t *p, size_t n, uint32_t acc = 0)
+{
+    for (size_t i = 0; i < n; ++i)
+        acc += (i % 2) ? p[i] : uint32_t(p[i]) << 8;
+    while (acc >> 16)
+        acc = (acc & 0xffff) + (acc >> 16);
+    return acc;
 }
 
 TrafficProfile profileOf(double ipv6, double multicast, double broadcast, double jumbo)
@@ -106,10 +116,17 @@ private slots:
                 const bool v4 = h.family == IpFamily::V4;
                 const size_t ipLength = v4 ? be16(l3 + 2) : 40u + be16(l3 + 4), intended = d.intended - 4;
                 QVERIFY2(14 + ipLength == intended || (intended == 60 && 14 + ipLength < 60), qPrintable(at));
+                // IP and transport checksums are right (the transport's over its pseudo-header).
+                const size_t l4 = v4 ? 20 : 40, l4Length = ipLength - l4;
+                QVERIFY2(!v4 || onesSum(l3, 20) == 0xffff, qPrintable(at));
+                uint32_t pseudo = 0;
+                if (h.protocol == ipproto::Tcp || h.protocol == ipproto::Udp || h.protocol == ipproto::Icmpv6)
+                    pseudo = (v4 ? onesSum(l3 + 12, 8) : onesSum(l3 + 8, 32)) + h.protocol + uint32_t(l4Length);
+                QVERIFY2(h.protocol != ipproto::Udp || be16(l3 + l4 + 4) == l4Length, qPrintable(at));
+                QVERIFY2(onesSum(l3 + l4, l4Length, pseudo) == 0xffff, qPrintable(at));
                 // The headers the matchers read are the whole frame's first bytes, bar the transport checksum.
                 const size_t hn = mix.writeFrame(d, headers, true);
                 QCOMPARE(hn, std::min(n, kHeaderBytes));
-                const size_t l4 = v4 ? 20 : 40;
                 const size_t sumAt = 14 + l4 + (h.protocol == ipproto::Tcp ? 16 : h.protocol == ipproto::Udp ? 6 : 2);
                 frame[sumAt] = frame[sumAt + 1] = 0;
                 QVERIFY2(std::memcmp(headers, frame.data(), hn) == 0, qPrintable(at));
