@@ -18,6 +18,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -134,6 +135,30 @@ private slots:
 
     // The editor filled in and accepted: whether it asks about an incomplete
     // address, the rule it returns and the row's summary of it.
+    // An address box is open only with its family alone; the size box with a size rule.
+    void editorEnabling_data()
+    {
+        QTest::addColumn<QList<int>>("v4v6size");
+        QTest::addColumn<QString>("enabled");
+        QTest::newRow("ipv4 only") << QList<int>{2, 1, 1} << "ipv4TB sizeTB";
+        QTest::newRow("ipv6 only") << QList<int>{0, 2, 2} << "ipv6TB sizeTB";
+        QTest::newRow("both") << QList<int>{2, 2, 3} << "sizeTB";
+        QTest::newRow("neither, any size") << QList<int>{1, 0, 0} << "";
+    }
+    void editorEnabling()
+    {
+        QFETCH(QList<int>, v4v6size);
+        CounterV2Editor editor;
+        editor.form()->ipv4CB->setCheckState(Qt::CheckState(v4v6size[0]));
+        editor.form()->ipv6CB->setCheckState(Qt::CheckState(v4v6size[1]));
+        editor.form()->sizeCBox->setCurrentIndex(v4v6size[2]);
+        QStringList enabled;
+        for (QLineEdit *box : {editor.form()->ipv4TB, editor.form()->ipv6TB, editor.form()->sizeTB})
+            if (box->isEnabled())
+                enabled << box->objectName();
+        QTEST(enabled.join(' '), "enabled");
+    }
+
     void editorAccept_data()
     {
         QTest::addColumn<QList<int>>("states"); // IPv4 and IPv6 check states, size choice, answer to the question
