@@ -169,11 +169,9 @@ double PacketSampler::weigh(double carry, double mean)
     // Rounding may overspend by a frame or so: give it back; then let the
     // first draws take one more while whole frames are left.
     for (size_t i = 0; left < 0 && i < n; ++i) {
-        if (m_weights[i] > 1) {
+        while (left < 0 && m_weights[i] > 1) {
             --m_weights[i];
             left += m_draws[i].wireBytes();
-            if (left < 0)
-                --i; // the same draw again
         }
     }
     for (size_t i = 0; i < n && left > 0; ++i) {
