@@ -32,10 +32,16 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     void edited();
 
 private:
+    // Ends a rename without storing anything: the entry being renamed is no
+    // longer the current one, or the list changed under it.
+    void cancelEditing();
+
     bool m_editing = false;
+    uint64_t m_editingHandle = 0; // the device being renamed, while editing
 };

@@ -117,7 +117,8 @@ QString linkText(const StatsThreadInfo &info, bool perPort)
             const QString text = portLinkText(speed, duplex, "");
             return text.isEmpty() ? QStringLiteral("Unknown") : text;
         };
-        return side(link.portASpeed, link.portADuplex) + QStringLiteral(" / ") + side(link.portBSpeed, link.portBDuplex);
+        return side(link.portASpeed, link.portADuplex) + QStringLiteral(" / ") +
+               side(link.portBSpeed, link.portBDuplex);
     }
     if (link.portASpeed == LQ_LINK_DOWN)
         return QStringLiteral("Link Down");

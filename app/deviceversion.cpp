@@ -89,9 +89,9 @@ QString versionRefusal(const VersionCheck &check, PackedVersion version)
     const int verdict = checkVersionRange(version, lower, upper);
     if (verdict == 0)
         return {};
-    const QString required = compareVersion(lower, upper) != 0
-                                 ? QString::fromLatin1(check.lower) + QLatin1Char('-') + QString::fromLatin1(check.upper)
-                                 : QString::fromLatin1(check.upper);
+    const QString required = compareVersion(lower, upper) != 0 ? QString::fromLatin1(check.lower) + QLatin1Char('-') +
+                                                                     QString::fromLatin1(check.upper)
+                                                               : QString::fromLatin1(check.upper);
     return QString::fromLatin1(verdict > 0 ? check.tooRecent : check.tooOld) + QStringLiteral("Current version : ") +
            versionToString(version) + QStringLiteral("\nRequired version : ") + required;
 }

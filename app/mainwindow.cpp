@@ -23,16 +23,14 @@
 #include "sfpdisplay.h"
 #include "statsthread.h"
 #include "timingpanel.h"
-#include "ui_timingpanel.h"
-#include "vistagrovemonitor.h"
-#include "ui_featurespanel.h"
-#include "ui_logpanel.h"
-#include "ui_networkportspanel.h"
 #include "ui_mainwindow.h"
+#include "vistagrovemonitor.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QCloseEvent>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QResizeEvent>
@@ -46,9 +44,7 @@ constexpr int kSelectorWidth = 300;
 constexpr int kSelectorMargin = 10;
 } // namespace
 
-MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent)
-    , m_ui(std::make_unique<Ui::MainWindow>())
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique<Ui::MainWindow>())
 {
     m_ui->setupUi(this);
     m_featuresPanel = m_ui->featuresPanel;
@@ -61,7 +57,6 @@ MainWindow::MainWindow(QWidget *parent)
     m_timingPanel = m_ui->timingPanel;
     m_timingPanel->setClock([this] { return m_clock.now().toSecsSinceEpoch(); });
     m_vistagroveMonitor = new VistagroveMonitor(this);
-    Ui::FeaturesPanel *features = m_featuresPanel->form();
     setWindowTitle(QStringLiteral("LumenQuill Manager - 2.5.27"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/LumenquillIco.png")));
     m_settings = new QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Hollerby"),
@@ -82,9 +77,6 @@ MainWindow::MainWindow(QWidget *parent)
     m_featuresTimer->setInterval(1000);
     m_featuresTimer->setSingleShot(true);
     connect(m_featuresTimer, &QTimer::timeout, this, &MainWindow::userChangedFeatures);
-    m_portsPanel->form()->groupBox_14->hide();
-    features->FirmwareSelection->hide();
-    features->OSXWarning->hide();
     m_featuresPanel->showModelPicture(deviceModel(0).picture);
 
     // Requests to the worker: queued, handled one at a time in emission order.
@@ -131,12 +123,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_worker, &StatsThread::signal_DPI_filter, filters, &FiltersPanel::slot_DPIFilterReceived);
 
     // Operator actions only: program changes of these widgets are not clicks.
-    for (QCheckBox *box : {features->features_timestamps_check, features->features_transmit_crc_check,
-                           features->features_keep_crc_check, features->features_disable_porta_check,
-                           features->features_disable_portb_check, features->features_packet_slicing_check})
-        connect(box, &QCheckBox::clicked, this, &MainWindow::userChangedFeatures);
-    connect(features->features_packet_slicing_length, &QSpinBox::valueChanged, this,
-            &MainWindow::userChangedFeatures);
+    connect(m_featuresPanel, &FeaturesPanel::signal_features_edited, this, &MainWindow::userChangedFeatures);
     for (QAbstractButton *box : m_portsPanel->applyButtons())
         connect(box, &QAbstractButton::clicked, this, &MainWindow::userChangedFeatures);
     for (QAbstractButton *box : m_timingPanel->applyButtons())
@@ -145,20 +132,17 @@ MainWindow::MainWindow(QWidget *parent)
         connect(combo, &QComboBox::currentIndexChanged, this, &MainWindow::userChangedFeatures);
     // The compensation slider applies once it has rested for a second.
     connect(m_timingPanel, &TimingPanel::signal_pps_delay_changed, m_featuresTimer, qOverload<>(&QTimer::start));
-    connect(m_timingPanel->form()->TimingSave, &QPushButton::clicked, this, &MainWindow::userSaveFeatures);
+    connect(m_timingPanel, &TimingPanel::signal_save_clicked, this, &MainWindow::userSaveFeatures);
     connect(m_ui->spanModeCheckbox2, &QCheckBox::clicked, this, &MainWindow::userChangedFeatures);
     connect(m_ui->loopbackCheckBox2, &QCheckBox::clicked, this, &MainWindow::userChangedFeatures);
-    connect(features->features_save_btn, &QPushButton::clicked, this, &MainWindow::userSaveFeatures);
-    connect(m_portsPanel->form()->features_save_btn2, &QPushButton::clicked, this, &MainWindow::userSaveFeatures);
+    connect(m_featuresPanel, &FeaturesPanel::signal_save_clicked, this, &MainWindow::userSaveFeatures);
+    connect(m_portsPanel, &NetworkPortsPanel::signal_save_clicked, this, &MainWindow::userSaveFeatures);
     connect(m_ui->features_save_btn3, &QPushButton::clicked, this, &MainWindow::userSaveFeatures);
-    connect(m_portsPanel->form()->network_default_button, &QPushButton::clicked, this,
-            &MainWindow::slot_load_network_default);
-    connect(features->restart_device_btn, &QPushButton::clicked, this, &MainWindow::slot_restart_device);
-    connect(features->FirmwareSelectionBT, &QPushButton::clicked, this, &MainWindow::slot_set_fw);
-    connect(features->pushButton_2, &QPushButton::clicked, this, &MainWindow::slot_SelectFirmware);
-    connect(features->features_flash_btn, &QPushButton::clicked, this, &MainWindow::userStartUpdate);
-    connect(features->FirmwareSelectionCB, &QComboBox::currentIndexChanged, this,
-            &MainWindow::slot_selected_fw_changed);
+    connect(m_portsPanel, &NetworkPortsPanel::signal_defaults_clicked, this, &MainWindow::slot_load_network_default);
+    connect(m_featuresPanel, &FeaturesPanel::signal_restart_clicked, this, &MainWindow::slot_restart_device);
+    connect(m_featuresPanel, &FeaturesPanel::signal_set_variant_clicked, this, &MainWindow::slot_set_fw);
+    connect(m_featuresPanel, &FeaturesPanel::signal_browse_firmware_clicked, this, &MainWindow::slot_SelectFirmware);
+    connect(m_featuresPanel, &FeaturesPanel::signal_flash_clicked, this, &MainWindow::userStartUpdate);
 
     m_currentHandle = kNoDeviceHandle;
 
@@ -204,6 +188,32 @@ MainWindow::~MainWindow()
     // Pages taken out of the tab widget stay its children and go with the form.
 }
 
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (!m_updateInProgress) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    if (m_closeWait)
+        return;
+    m_closeWait = new QProgressDialog(QStringLiteral("The firmware update is still running.\n"
+                                                     "LumenQuill Manager closes as soon as it has finished."),
+                                      QStringLiteral("Keep Open"), 0, 100, this);
+    m_closeWait->setObjectName(QStringLiteral("closeWaitDialog"));
+    m_closeWait->setWindowTitle(QStringLiteral("Firmware Update"));
+    m_closeWait->setWindowModality(Qt::WindowModal);
+    m_closeWait->setMinimumDuration(0);
+    m_closeWait->setAutoClose(false);
+    m_closeWait->setAutoReset(false);
+    m_closeWait->setValue(m_featuresPanel->updateProgress());
+    connect(m_closeWait, &QProgressDialog::canceled, this, [this] {
+        m_closeWait->deleteLater();
+        m_closeWait = nullptr;
+    });
+    m_closeWait->show();
+}
+
 void MainWindow::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
@@ -228,6 +238,10 @@ void MainWindow::statusUpdate(StatsThreadInfo info)
     if (info.handle != m_currentHandle)
         return;
     showDeviceInfo(info);
+    // The PHY tables belong to the link, not to the counter format: a device
+    // with configurable counters has per-port link status too.
+    if (info.capabilities & (LQ_CAP_STATS_PORTS | LQ_CAP_PER_PORT_LINK))
+        m_portsPanel->showStatus(info.linkStatus, info.capabilities);
     if (info.capabilities & LQ_CAP_STATS_PORTS) {
         refreshStatistics(info);
         droppedUpdate(info);
@@ -235,8 +249,7 @@ void MainWindow::statusUpdate(StatsThreadInfo info)
     if (info.capabilities & LQ_CAP_STATS_COUNTERS_V2) {
         m_ui->countersV2Panel->refresh(info);
         // The sixteenth counter doubles as the device's hardware drop total.
-        m_featuresPanel->form()->features_drop_label->setText(
-            QString::number(info.statistics.u.configurable.counters[LQ_COUNTERS_V2 - 1]));
+        m_featuresPanel->showHardwareDrops(info.statistics.u.configurable.counters[LQ_COUNTERS_V2 - 1]);
         droppedUpdate(info);
     }
     if (info.capabilities & LQ_CAP_SFP)
@@ -253,9 +266,8 @@ void MainWindow::showSfpModules(const StatsThreadInfo &info)
     auto presence = [](const SfpPortInfo &port) {
         return port.present ? QStringLiteral("Module Present") : QStringLiteral("Module Absent");
     };
-    m_featuresPanel->form()->features_link_speed_label->setText(presence(info.linkStatus.sfp.portA) +
-                                                                QStringLiteral(" / ") +
-                                                                presence(info.linkStatus.sfp.portB));
+    m_featuresPanel->showLinkText(presence(info.linkStatus.sfp.portA) + QStringLiteral(" / ") +
+                                  presence(info.linkStatus.sfp.portB));
 }
 
 void MainWindow::refreshStatistics(const StatsThreadInfo &info)
@@ -287,16 +299,13 @@ void MainWindow::refreshStatistics(const StatsThreadInfo &info)
 
     m_countersPanel->refresh(m_previousSample, usage);
 
-    Ui::FeaturesPanel *features = m_featuresPanel->form();
-    const uint64_t dropped = m_previousSample.port(0, StatisticsSample::HardwareDropped) +
-                             m_previousSample.port(1, StatisticsSample::HardwareDropped);
-    features->features_drop_label->setText(QString::asprintf("%llu", static_cast<unsigned long long>(dropped)));
-    features->features_link_up_label->setText(durationText(m_previousSample.words[StatisticsSample::LinkUp]));
-    features->features_link_down_label->setText(secondsText(m_previousSample.words[StatisticsSample::LastLinkDown]));
+    m_featuresPanel->showHardwareDrops(m_previousSample.port(0, StatisticsSample::HardwareDropped) +
+                                       m_previousSample.port(1, StatisticsSample::HardwareDropped));
+    m_featuresPanel->showLinkTimes(durationText(m_previousSample.words[StatisticsSample::LinkUp]),
+                                   secondsText(m_previousSample.words[StatisticsSample::LastLinkDown]));
 
     m_logPanel->evaluateAlarms(m_previousSample, usage, stamp);
     m_chartsPanel->sample(m_previousSample, usage);
-    m_portsPanel->showStatus(info.linkStatus, LumenquillAPIGetDeviceCapabilities(m_currentType));
 }
 
 void MainWindow::droppedUpdate(StatsThreadInfo info)
@@ -304,19 +313,17 @@ void MainWindow::droppedUpdate(StatsThreadInfo info)
     const uint32_t caps = LumenquillAPIGetDeviceCapabilities(m_currentType);
     const uint64_t dropped =
         (caps & (LQ_CAP_STATS_PORTS | LQ_CAP_STATS_COUNTERS_V2)) ? info.statistics.droppedPackets : 0;
-    m_featuresPanel->form()->features_sw_dropped->setText(
-        QString::asprintf("%llu", static_cast<unsigned long long>(dropped)));
+    m_featuresPanel->showSoftwareDrops(dropped);
 }
 
 void MainWindow::showDeviceInfo(const StatsThreadInfo &info)
 {
     applyCapabilities(true);
-    Ui::FeaturesPanel *features = m_featuresPanel->form();
-    features->features_status_label->setText(deviceInformationText(info, m_currentType));
+    m_featuresPanel->showDeviceStatus(deviceInformationText(info, m_currentType));
     const uint32_t caps = info.capabilities;
     if (!(caps & LQ_CAP_SFP)) {
         const bool perPort = (caps & LQ_CAP_PER_PORT_LINK) && m_deviceFeatures.tap_mode == 0;
-        features->features_link_speed_label->setText(linkText(info, perPort));
+        m_featuresPanel->showLinkText(linkText(info, perPort));
     }
 }
 
@@ -411,24 +418,23 @@ void MainWindow::offerNewerFirmware(const StatsThreadInfo &info)
     if (m_updateInProgress)
         return;
     const auto offer = firmwareOfferFor(m_firmwareCatalog, info);
-    if (!offer ||
-        QMessageBox::question(this, offer->title, offer->question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+    if (!offer || QMessageBox::question(this, offer->title, offer->question, QMessageBox::Yes | QMessageBox::No) !=
+                      QMessageBox::Yes)
         return;
-    m_featuresPanel->form()->features_firmware_file->setText(offer->entry.name);
+    m_featuresPanel->setFirmwareFile(offer->entry.name);
     startFirmwareUpdate(info.handle, offer->entry.path);
 }
 
 void MainWindow::slot_SelectFirmware()
 {
     // A cancelled dialog clears the field: no stale image is flashed by mistake.
-    m_featuresPanel->form()->features_firmware_file->setText(
-        QFileDialog::getOpenFileName(this, tr("Open Firmware File"), QStringLiteral("/home"),
-                                     QStringLiteral("LumenQuill Firmware File (*.img)")));
+    m_featuresPanel->setFirmwareFile(QFileDialog::getOpenFileName(
+        this, tr("Open Firmware File"), QStringLiteral("/home"), QStringLiteral("LumenQuill Firmware File (*.img)")));
 }
 
 void MainWindow::userStartUpdate()
 {
-    startFirmwareUpdate(m_currentHandle, m_featuresPanel->form()->features_firmware_file->text());
+    startFirmwareUpdate(m_currentHandle, m_featuresPanel->firmwareFile());
 }
 
 void MainWindow::endFirmwareUpdate()
@@ -438,12 +444,23 @@ void MainWindow::endFirmwareUpdate()
     applyCapabilities(m_currentHandle != kNoDeviceHandle);
 }
 
+void MainWindow::closeIfWaiting()
+{
+    if (!m_closeWait)
+        return;
+    m_closeWait->deleteLater();
+    m_closeWait = nullptr;
+    close();
+}
+
 void MainWindow::delIface(StatsThreadInfo info)
 {
     // A device that leaves in the middle of its update will not report the
     // end of it.
-    if (m_updateInProgress && info.handle == m_updatingHandle)
+    if (m_updateInProgress && info.handle == m_updatingHandle) {
         endFirmwareUpdate();
+        closeIfWaiting();
+    }
     for (int i = m_deviceSelector->count() - 1; i >= 0; --i) {
         const QVariant data = m_deviceSelector->itemData(i);
         if (data.canConvert<LumenquillDevice>() && data.value<LumenquillDevice>().handle == info.handle)
@@ -456,6 +473,7 @@ void MainWindow::delIface(StatsThreadInfo info)
 void MainWindow::showNoDevice()
 {
     m_currentHandle = kNoDeviceHandle;
+    m_shownHandle = kNoDeviceHandle;
     m_ui->capturePanel->setDevice(kNoDeviceHandle, 0);
     m_ui->filtersPanel->setCurrentHandle(kNoDeviceHandle);
     m_timingPanel->setCurrentHandle(kNoDeviceHandle);
@@ -477,7 +495,11 @@ void MainWindow::changeDevice(int index)
     if (!data.canConvert<LumenquillDevice>())
         return;
     const auto device = data.value<LumenquillDevice>();
-    m_featuresPanel->form()->OSXWarning->hide();
+    // The selector's index also moves when an entry above the current one
+    // goes away; the device shown has not changed then, nor has its history.
+    if (device.handle == m_shownHandle)
+        return;
+    m_shownHandle = device.handle;
     m_currentHandle = device.handle;
     m_currentType = device.type;
     m_ui->filtersPanel->setCurrentHandle(m_currentHandle);
@@ -501,18 +523,17 @@ void MainWindow::changeDevice(int index)
 
 void MainWindow::fillFirmwareVariants()
 {
-    QComboBox *variants = m_featuresPanel->form()->FirmwareSelectionCB;
-    variants->clear();
+    QStringList names;
     HwFirmwaresDesc list{};
     // A failed read leaves the list empty: there is nothing to choose from.
-    if (LumenquillAPIGetHwFirmwaresDesc(m_currentHandle, &list) != 0)
-        return;
-    const int count = qBound(0, int(list.count), LQ_MAX_HW_FIRMWARES);
-    for (int i = 0; i < count; ++i) {
-        const char *name = list.names[i];
-        const std::size_t length = strnlen(name, LQ_HW_FIRMWARE_NAME_BYTES);
-        variants->addItem(QString::fromLatin1(name, qsizetype(length)), i);
+    if (LumenquillAPIGetHwFirmwaresDesc(m_currentHandle, &list) == 0) {
+        const int count = qBound(0, int(list.count), LQ_MAX_HW_FIRMWARES);
+        for (int i = 0; i < count; ++i) {
+            const char *name = list.names[i];
+            names << QString::fromLatin1(name, qsizetype(strnlen(name, LQ_HW_FIRMWARE_NAME_BYTES)));
+        }
     }
+    m_featuresPanel->setFirmwareVariants(names);
 }
 
 void MainWindow::featuresUpdate(StatsThreadInfo info)
@@ -525,9 +546,9 @@ void MainWindow::featuresUpdate(StatsThreadInfo info)
     m_featuresPanel->showFeatures(m_deviceFeatures, caps);
     m_portsPanel->showFeatures(m_deviceFeatures, m_devicePortsSpeed, caps);
     m_timingPanel->showFeatures(m_deviceFeatures, caps, m_featuresTimer->isActive());
-    for (const auto &[box, checked] : {std::pair{m_ui->spanModeCheckbox2, PortSettings::spanShown(m_deviceFeatures, caps)},
-                                       std::pair{m_ui->loopbackCheckBox2,
-                                                 PortSettings::loopbackShown(m_deviceFeatures, caps)}}) {
+    for (const auto &[box, checked] :
+         {std::pair{m_ui->spanModeCheckbox2, PortSettings::spanShown(m_deviceFeatures, caps)},
+          std::pair{m_ui->loopbackCheckBox2, PortSettings::loopbackShown(m_deviceFeatures, caps)}}) {
         const QSignalBlocker blocker(box);
         box->setChecked(checked);
     }
@@ -554,10 +575,10 @@ void MainWindow::userChangedFeatures()
         (caps & LQ_CAP_PER_PORT_LINK) ? m_portsPanel->portsSpeed(m_deviceFeatures.tap_mode) : m_devicePortsSpeed;
     emit signal_set_features(request);
     emit signal_get_features(request);
-    m_featuresPanel->form()->features_save_btn->setEnabled(true);
-    m_portsPanel->form()->features_save_btn2->setEnabled(true);
+    m_featuresPanel->setSaveEnabled(true);
+    m_portsPanel->setSaveEnabled(true);
     m_ui->features_save_btn3->setEnabled(true);
-    m_timingPanel->form()->TimingSave->setEnabled(true);
+    m_timingPanel->setSaveEnabled(true);
 }
 
 void MainWindow::slot_load_network_default()
@@ -573,9 +594,9 @@ void MainWindow::userSaveFeatures()
     emit signal_save_features(makeRequest(m_currentHandle));
     QMessageBox::information(this, QStringLiteral("Save Configuration"),
                              QStringLiteral("Configuration has been saved on the LumenQuill device."), QMessageBox::Ok);
-    m_featuresPanel->form()->features_save_btn->setEnabled(false);
-    m_timingPanel->form()->TimingSave->setEnabled(false);
-    m_portsPanel->form()->features_save_btn2->setEnabled(true);
+    m_featuresPanel->setSaveEnabled(false);
+    m_timingPanel->setSaveEnabled(false);
+    m_portsPanel->setSaveEnabled(true);
     m_ui->features_save_btn3->setEnabled(true);
 }
 
@@ -592,14 +613,13 @@ void MainWindow::slot_selected_fw_changed()
 
 void MainWindow::slot_set_fw()
 {
-    Ui::FeaturesPanel *features = m_featuresPanel->form();
-    features->FirmwareSelectionBT->setEnabled(false);
+    m_featuresPanel->holdFirmwareVariantSet();
     // The one place the GUI thread talks to the library itself; any refusal
     // ends the sequence, and "Set" stays disabled until the next features answer.
     DeviceFeatures local{};
     if (LumenquillAPIGetDeviceFeatures(m_currentHandle, &local) != 0)
         return;
-    local.firmware_variant = static_cast<uint8_t>(features->FirmwareSelectionCB->currentData().toInt());
+    local.firmware_variant = static_cast<uint8_t>(m_featuresPanel->selectedFirmwareVariant());
     if (LumenquillAPISetDeviceFeatures(m_currentHandle, local) != 0)
         return;
     if (LumenquillAPISaveDeviceFeatures(m_currentHandle) != 0)
@@ -650,7 +670,9 @@ void MainWindow::startFirmwareUpdate(uint64_t handle, const QString &path)
 void MainWindow::updateProgress(StatsThreadInfo info)
 {
     if (info.handle == m_currentHandle)
-        m_featuresPanel->form()->progressBar->setValue(int(info.updateProgress));
+        m_featuresPanel->showUpdateProgress(int(info.updateProgress));
+    if (m_closeWait && info.handle == m_updatingHandle)
+        m_closeWait->setValue(int(info.updateProgress));
 }
 
 void MainWindow::updateFinished(StatsThreadInfo info)
@@ -658,8 +680,17 @@ void MainWindow::updateFinished(StatsThreadInfo info)
     // The end of the update that holds the window, whichever device is
     // selected now, gives the controls back; only the selected device's
     // result is reported.
-    if (m_updateInProgress && info.handle == m_updatingHandle)
+    const bool heldWindow = m_updateInProgress && info.handle == m_updatingHandle;
+    if (heldWindow)
         endFirmwareUpdate();
+    reportUpdateResult(info);
+    // A close that waited for this update happens once its result has been seen.
+    if (heldWindow)
+        closeIfWaiting();
+}
+
+void MainWindow::reportUpdateResult(const StatsThreadInfo &info)
+{
     if (info.handle != m_currentHandle)
         return;
     if (info.updateSucceeded)

@@ -25,6 +25,7 @@ class DeviceComboBox;
 class FeaturesPanel;
 class LogPanel;
 class NetworkPortsPanel;
+class QProgressDialog;
 class QSettings;
 class QTimer;
 class StatsThread;
@@ -95,6 +96,9 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    // A firmware update never loses its manager half-way: closing waits for
+    // it, with its progress shown, unless the operator keeps the window open.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void showDeviceInfo(const StatsThreadInfo &info);
@@ -109,6 +113,10 @@ private:
     void showNoDevice();
     void fillFirmwareVariants();
     void endFirmwareUpdate();
+    // The result box of an update, for the selected device only.
+    void reportUpdateResult(const StatsThreadInfo &info);
+    // Closes the window when a close was waiting for the update just ended.
+    void closeIfWaiting();
     // The firmware catalog's offer of a newer image for an arriving device;
     // nothing is offered until the manager carries a catalog.
     void offerNewerFirmware(const StatsThreadInfo &info);
@@ -129,9 +137,11 @@ private:
     QList<QPair<QWidget *, QString>> m_tabs; // every page with its title, in form order
 
     uint64_t m_currentHandle = kNoDeviceHandle;
+    uint64_t m_shownHandle = kNoDeviceHandle; // the device the tabs were last set up for
     uint32_t m_currentType = 0;
     bool m_updateInProgress = false;
     uint64_t m_updatingHandle = kNoDeviceHandle;
+    QProgressDialog *m_closeWait = nullptr; // shown while a close waits for the update
     FirmwareCatalog m_firmwareCatalog;
     DeviceFeatures m_deviceFeatures{};     // the selected device's features as last read
     DevicePortsSpeed m_devicePortsSpeed{}; // and its port settings

@@ -9,15 +9,33 @@
 #include "ui_featurespanel.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QPixmap>
 #include <QSignalBlocker>
 #include <QSpinBox>
 
-FeaturesPanel::FeaturesPanel(QWidget *parent)
-    : QWidget(parent)
-    , m_ui(std::make_unique<Ui::FeaturesPanel>())
+FeaturesPanel::FeaturesPanel(QWidget *parent) : QWidget(parent), m_ui(std::make_unique<Ui::FeaturesPanel>())
 {
     m_ui->setupUi(this);
+    // Shown only where the device library asks for it, which ours never does.
+    m_ui->OSXWarning->hide();
+    m_ui->FirmwareSelection->hide();
+
+    // Operator actions only: program changes of these widgets are not clicks.
+    for (QCheckBox *box :
+         {m_ui->features_timestamps_check, m_ui->features_transmit_crc_check, m_ui->features_keep_crc_check,
+          m_ui->features_disable_porta_check, m_ui->features_disable_portb_check, m_ui->features_packet_slicing_check})
+        connect(box, &QCheckBox::clicked, this, &FeaturesPanel::signal_features_edited);
+    connect(m_ui->features_packet_slicing_length, &QSpinBox::valueChanged, this,
+            &FeaturesPanel::signal_features_edited);
+    connect(m_ui->features_save_btn, &QPushButton::clicked, this, &FeaturesPanel::signal_save_clicked);
+    connect(m_ui->restart_device_btn, &QPushButton::clicked, this, &FeaturesPanel::signal_restart_clicked);
+    connect(m_ui->FirmwareSelectionBT, &QPushButton::clicked, this, &FeaturesPanel::signal_set_variant_clicked);
+    connect(m_ui->pushButton_2, &QPushButton::clicked, this, &FeaturesPanel::signal_browse_firmware_clicked);
+    connect(m_ui->features_flash_btn, &QPushButton::clicked, this, &FeaturesPanel::signal_flash_clicked);
 }
 
 FeaturesPanel::~FeaturesPanel() = default;
@@ -29,8 +47,8 @@ void FeaturesPanel::applyCapabilities(uint32_t caps, bool on)
     if (!full)
         m_ui->features_save_btn->setEnabled(false);
     const QList<QWidget *> featureBoxes{m_ui->features_disable_porta_check, m_ui->features_disable_portb_check,
-                                        m_ui->features_keep_crc_check,     m_ui->features_packet_slicing_check,
-                                        m_ui->features_transmit_crc_check, m_ui->features_timestamps_check};
+                                        m_ui->features_keep_crc_check,      m_ui->features_packet_slicing_check,
+                                        m_ui->features_transmit_crc_check,  m_ui->features_timestamps_check};
     for (QWidget *w : featureBoxes)
         w->setEnabled(full);
     if (!((caps & LQ_CAP_SLICING_LENGTH) && on)) {
@@ -40,9 +58,16 @@ void FeaturesPanel::applyCapabilities(uint32_t caps, bool on)
     m_ui->progressBar->setMaximum(100);
     m_ui->restart_device_btn->setEnabled(on);
     m_ui->features_flash_btn->setEnabled(on && (caps & LQ_CAP_FIRMWARE_FLASH));
-    // Setting a variant restarts the device: never in the middle of an update.
     m_controlsOn = on;
-    m_ui->FirmwareSelectionBT->setEnabled(on && (caps & LQ_CAP_FIRMWARE_VARIANTS));
+    m_caps = caps;
+    enableVariantSet();
+}
+
+void FeaturesPanel::enableVariantSet()
+{
+    // Setting a variant restarts the device: never in the middle of an update,
+    // and not again before the device has answered the last Set.
+    m_ui->FirmwareSelectionBT->setEnabled(m_controlsOn && (m_caps & LQ_CAP_FIRMWARE_VARIANTS) && !m_variantSetHeld);
 }
 
 void FeaturesPanel::showFeatures(const DeviceFeatures &features, uint32_t caps)
@@ -75,9 +100,10 @@ void FeaturesPanel::showFeatures(const DeviceFeatures &features, uint32_t caps)
         length->setValue(features.slicing_length);
     }
 
+    m_variantSetHeld = false;
+    enableVariantSet();
     if (caps & LQ_CAP_FIRMWARE_VARIANTS) {
         m_ui->FirmwareSelectionCB->setCurrentIndex(features.firmware_variant);
-        m_ui->FirmwareSelectionBT->setEnabled(m_controlsOn);
         m_ui->FirmwareSelection->show();
     } else {
         m_ui->FirmwareSelection->hide();
@@ -103,9 +129,80 @@ void FeaturesPanel::showNoDevice()
     m_ui->features_status_label->setText(QStringLiteral("No Device Connected"));
     m_ui->FirmwareSelection->hide();
     m_ui->FirmwareSelectionCB->clear();
+    m_variantSetHeld = false;
 }
 
 void FeaturesPanel::showModelPicture(const QString &resource)
 {
     m_ui->model_logo->setPixmap(QPixmap(resource).scaled(128, 128, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+void FeaturesPanel::showDeviceStatus(const QString &text)
+{
+    m_ui->features_status_label->setText(text);
+}
+
+void FeaturesPanel::showLinkText(const QString &text)
+{
+    m_ui->features_link_speed_label->setText(text);
+}
+
+void FeaturesPanel::showLinkTimes(const QString &up, const QString &lastDown)
+{
+    m_ui->features_link_up_label->setText(up);
+    m_ui->features_link_down_label->setText(lastDown);
+}
+
+void FeaturesPanel::showHardwareDrops(uint64_t packets)
+{
+    m_ui->features_drop_label->setText(QString::number(packets));
+}
+
+void FeaturesPanel::showSoftwareDrops(uint64_t packets)
+{
+    m_ui->features_sw_dropped->setText(QString::number(packets));
+}
+
+void FeaturesPanel::setSaveEnabled(bool enabled)
+{
+    m_ui->features_save_btn->setEnabled(enabled);
+}
+
+QString FeaturesPanel::firmwareFile() const
+{
+    return m_ui->features_firmware_file->text();
+}
+
+void FeaturesPanel::setFirmwareFile(const QString &path)
+{
+    m_ui->features_firmware_file->setText(path);
+}
+
+void FeaturesPanel::showUpdateProgress(int percent)
+{
+    m_ui->progressBar->setValue(percent);
+}
+
+void FeaturesPanel::setFirmwareVariants(const QStringList &names)
+{
+    QComboBox *variants = m_ui->FirmwareSelectionCB;
+    variants->clear();
+    for (int i = 0; i < names.size(); ++i)
+        variants->addItem(names.at(i), i);
+}
+
+int FeaturesPanel::selectedFirmwareVariant() const
+{
+    return m_ui->FirmwareSelectionCB->currentData().toInt();
+}
+
+void FeaturesPanel::holdFirmwareVariantSet()
+{
+    m_variantSetHeld = true;
+    enableVariantSet();
+}
+
+int FeaturesPanel::updateProgress() const
+{
+    return m_ui->progressBar->value();
 }

@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTableWidget>
@@ -67,6 +68,8 @@ NetworkPortsPanel::NetworkPortsPanel(QWidget *parent) : QWidget(parent), m_ui(st
 
     // Shown only for devices that power their ports.
     u->groupBox_14->hide();
+    connect(u->features_save_btn2, &QPushButton::clicked, this, &NetworkPortsPanel::signal_save_clicked);
+    connect(u->network_default_button, &QPushButton::clicked, this, &NetworkPortsPanel::signal_defaults_clicked);
 
     // Value columns wide enough for the largest MDI total, so no cell elides.
     const int valueWidth = fontMetrics().horizontalAdvance(QStringLiteral("18446744073709551615")) + 24;
@@ -231,4 +234,9 @@ void NetworkPortsPanel::applyCapabilities(uint32_t caps, bool on, uint32_t tapMo
     }
 
     u->groupBox_14->setVisible((caps & LQ_CAP_POE) != 0);
+}
+
+void NetworkPortsPanel::setSaveEnabled(bool enabled)
+{
+    m_ui->features_save_btn2->setEnabled(enabled);
 }

@@ -69,6 +69,14 @@ public:
     // only make sense in span mode, hence `tapMode`.
     void applyCapabilities(uint32_t caps, bool on, uint32_t tapMode);
 
+    // Save becomes usable after an apply and stays usable after a save.
+    void setSaveEnabled(bool enabled);
+
+signals:
+    // Operator clicks on "Save" and "Default".
+    void signal_save_clicked();
+    void signal_defaults_clicked();
+
 private:
     using PortRow = std::array<QCheckBox *, 10>;
 

@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
 
@@ -112,6 +113,7 @@ TimingPanel::TimingPanel(QWidget *parent)
     m_initialSats = m_ui->GPSSats->text();
     m_initialSource = m_ui->TimingTimeSource->text();
     m_initialTime = m_ui->TimingCurrentTime->text();
+    connect(m_ui->TimingSave, &QPushButton::clicked, this, &TimingPanel::signal_save_clicked);
 
     // Enough room for the longest figures, so the layout does not twitch
     // from one status to the next.
@@ -308,4 +310,9 @@ void TimingPanel::slot_timing_graph_reset()
 void TimingPanel::slot_sntp_failed(QString message)
 {
     QMessageBox::critical(this, QStringLiteral("SNTP Time"), message, QMessageBox::Ok);
+}
+
+void TimingPanel::setSaveEnabled(bool enabled)
+{
+    m_ui->TimingSave->setEnabled(enabled);
 }

@@ -68,8 +68,12 @@ public:
     // Enables the tab's controls; `on` is false without a device or while a
     // firmware update runs. TimingSave is only ever disabled here.
     void applyCapabilities(uint32_t caps, bool on);
+    // Save becomes usable after an apply and unusable after a save.
+    void setSaveEnabled(bool enabled);
 
 signals:
+    // The operator clicked "Save".
+    void signal_save_clicked();
     // A clock-set request for the worker's slot_timing_resync.
     void signal_timing_resync(StatsThreadInfo info);
     // The operator moved the PPS slider: restart the one-second apply timer.

@@ -9,7 +9,9 @@
 
 #include <QThread>
 
+#include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 StatsThread::StatsThread()
 {
@@ -24,6 +26,15 @@ StatsThread::~StatsThread()
     // library is shut down only once the worker can no longer call into it.
     m_thread->exit(0);
     m_thread->wait();
+    // An update still running stops polling first: no library call may follow
+    // the shutdown. Its thread's deferred deletion died with the worker's
+    // event loop, so it is deleted here.
+    for (UpdateThread *update : m_updates) {
+        update->requestStop();
+        update->wait();
+    }
+    for (UpdateThread *update : std::exchange(m_updates, {}))
+        delete update;
     LumenquillAPIUninitialize();
     delete m_thread;
 }
@@ -77,7 +88,8 @@ void StatsThread::slot_get_iface_status(StatsThreadInfo request)
             LumenquillAPIGetDeviceExtraInfo(h, &info.extraInfo) != 0)
             return;
     }
-    if ((caps & (LQ_CAP_STATS_PORTS | LQ_CAP_STATS_COUNTERS_V2)) && LumenquillAPIGetStatistics(h, &info.statistics) != 0)
+    if ((caps & (LQ_CAP_STATS_PORTS | LQ_CAP_STATS_COUNTERS_V2)) &&
+        LumenquillAPIGetStatistics(h, &info.statistics) != 0)
         return;
     if ((caps & LQ_CAP_TIMING) && LumenquillAPIGetTimingStatus(h, &info.timingStatus) != 0)
         return;
@@ -200,6 +212,10 @@ void StatsThread::slot_update_start(StatsThreadInfo info)
     // Not limited to one update: the window disables its flash control while an
     // update runs. The thread deletes itself when run() returns.
     auto *update = new UpdateThread(nullptr);
+    m_updates.push_back(update);
+    connect(update, &QObject::destroyed, this, [this, update] {
+        m_updates.erase(std::remove(m_updates.begin(), m_updates.end(), update), m_updates.end());
+    });
     connect(update, &UpdateThread::signal_update_status, this, &StatsThread::slot_update_status);
     connect(update, &UpdateThread::signal_update_progress, this, &StatsThread::slot_update_progress);
     update->setInfo(info);

@@ -16,7 +16,10 @@
 #include <QObject>
 #include <QString>
 
+#include <vector>
+
 class QThread;
+class UpdateThread;
 
 class StatsThread : public QObject {
     Q_OBJECT
@@ -70,5 +73,8 @@ public slots:
 
 private:
     QThread *m_thread = nullptr;
+    // Updates still running; touched on the worker thread only, and by the
+    // destructor once that thread has ended.
+    std::vector<UpdateThread *> m_updates;
     QByteArray m_sntpServer = kSntpServer;
 };

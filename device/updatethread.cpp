@@ -5,8 +5,12 @@
 
 #include "updatethread.h"
 
-UpdateThread::UpdateThread(QObject *parent)
-    : QThread(parent)
+namespace {
+constexpr unsigned long kPollIntervalMs = 1000;
+constexpr int kPollSteps = 20;
+} // namespace
+
+UpdateThread::UpdateThread(QObject *parent) : QThread(parent)
 {
     connect(this, &QThread::finished, this, &QObject::deleteLater);
 }
@@ -40,7 +44,12 @@ void UpdateThread::run()
         answer = LumenquillAPIFirmwareUpdateGetProgress(m_info.handle, &percent);
         m_info.updateProgress = percent;
         emit signal_update_progress(m_info);
-        msleep(1000);
+        // A second between polls, in steps short enough that a stop request
+        // (the manager closing) is not kept waiting.
+        for (int step = 0; step < kPollSteps && !m_stop; ++step)
+            msleep(kPollIntervalMs / kPollSteps);
+        if (m_stop)
+            return;
     } while (answer == LQ_FIRMWARE_UPDATE_RUNNING);
 
     m_info.updateProgress = percent;

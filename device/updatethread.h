@@ -11,6 +11,7 @@
 
 #include <QThread>
 
+#include <atomic>
 #include <vector>
 
 class UpdateThread : public QThread {
@@ -19,6 +20,11 @@ public:
     explicit UpdateThread(QObject *parent = nullptr);
 
     void setInfo(const StatsThreadInfo &info);
+
+    // Stops polling the update's progress at the next step and returns without
+    // a status report; the device goes on with its update on its own. Any
+    // thread may call it; the caller then waits for the thread to finish.
+    void requestStop() { m_stop = true; }
 
     // The library's wide form of a path: every byte up to the first NUL becomes
     // one wide character of the same value.
@@ -33,4 +39,5 @@ protected:
 
 private:
     StatsThreadInfo m_info{};
+    std::atomic<bool> m_stop{false};
 };

@@ -17,6 +17,10 @@
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTextEdit>
+#include <QWheelEvent>
+
+#include <qcustomplot.h>
 
 namespace {
 const char *const kMacA = "02:4c:51:00:01:0a";
@@ -34,10 +38,11 @@ class tst_MainWindow : public QObject {
     std::unique_ptr<ModalAnswerer> m_boxes;
     std::unique_ptr<MainWindow> m_window;
 
-    // Waits until the selector shows `listed`.
-    void open(const QList<QByteArray> &devices, const QString &listed)
+    // Waits until the selector shows `listed`; `root` continues the scenario's
+    // top-level object (",\"library_version\":...").
+    void open(const QList<QByteArray> &devices, const QString &listed, const QByteArray &root = {})
     {
-        QCOMPARE(lqsim_load_scenario_text(("{\"devices\":[" + devices.join(',') + "]}").constData()), 0);
+        QCOMPARE(lqsim_load_scenario_text(("{\"devices\":[" + devices.join(',') + "]" + root + "}").constData()), 0);
         m_window = std::make_unique<MainWindow>();
         m_window->resize(1100, 760);
         lqsim_advance_clock(0);
@@ -204,13 +209,83 @@ private slots:
         QVERIFY(tabs().contains(" timingTab "));
     }
 
-    void refusedDriverIsNeitherListedNorSelected()
+    // A device whose driver, or a library whose version, the manager does not
+    // support is refused with one box per arrival and never listed or selected.
+    void refusedVersionsAreNeitherListedNorSelected_data()
     {
-        open({device(kMacA, 10, "1.9.17.9"), device(kMacB, 14)}, entry(kMacB) + " (on)");
-        QCOMPARE(m_boxes->titles, QStringList{"Wrong driver version"});
-        QCOMPARE(m_boxes->texts.first(), versionRefusal(kDriverVersionCheck, parseVersion("1.9.17.9")));
+        QTest::addColumn<QByteArray>("driverA");
+        QTest::addColumn<QByteArray>("library");
+        QTest::addColumn<QString>("listed");
+        QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<QString>("text");
+        const QString api = QString::fromLatin1(kLibraryVersionCheck.title);
+        QTest::newRow("old driver") << QByteArray("1.9.17.9") << QByteArray() << entry(kMacB) + " (on)"
+                                    << QStringList{"Wrong driver version"}
+                                    << versionRefusal(kDriverVersionCheck, parseVersion("1.9.17.9"));
+        QTest::newRow("old library") << QByteArray("1.9.18.0") << QByteArray("2.3.12.9") << kNoDevice
+                                     << QStringList{api, api}
+                                     << versionRefusal(kLibraryVersionCheck, parseVersion("2.3.12.9"));
+        QTest::newRow("newer library") << QByteArray("1.9.18.0") << QByteArray("2.4.0.0") << kNoDevice
+                                       << QStringList{api, api}
+                                       << versionRefusal(kLibraryVersionCheck, parseVersion("2.4.0.0"));
+    }
+    void refusedVersionsAreNeitherListedNorSelected()
+    {
+        QFETCH(QByteArray, driverA);
+        QFETCH(QByteArray, library);
+        QFETCH(QString, listed);
+        const QByteArray root = library.isEmpty() ? QByteArray() : ",\"library_version\":\"" + library + '"';
+        open({device(kMacA, 10, driverA.constData()), device(kMacB, 14)}, listed, root);
+        QTRY_COMPARE(m_boxes->titles.size(), 2 - int(library.isEmpty()));
+        QTEST(m_boxes->titles, "titles");
+        QFETCH(QString, text);
+        QVERIFY(!text.isEmpty());
+        QCOMPARE(m_boxes->texts.first(), text);
         QCOMPARE(m_boxes->icons.first(), QMessageBox::Critical);
+        QCOMPARE(entries(), listed);
+        QCOMPARE(m_window->currentHandle(), library.isEmpty() ? lqsim_handle_of(kMacB) : kNoDeviceHandle);
+    }
+
+    // The device being watched keeps its counters, charts and log when a device
+    // listed above it leaves; only a real change of device starts afresh.
+    void unplugAboveCurrentKeepsItsHistory()
+    {
+        const char *const macC = "02:4c:51:00:01:0c";
+        open({device(kMacA, 10), device(kMacB, 10), device(macC, 10)},
+             both().chopped(5) + " | " + entry(macC) + " (on)");
+        DeviceComboBox *selector = m_window->deviceSelector();
+        selector->setCurrentIndex(2);
+        QCOMPARE(m_window->currentHandle(), lqsim_handle_of(macC));
+        auto *log = m_window->findChild<QTextEdit *>(QStringLiteral("log_txt"));
+        auto *graph = m_window->findChild<QCustomPlot *>(QStringLiteral("graphs_a"))->graph(17);
+        for (int i = 0; i < 3; ++i) {
+            const int points = graph->dataCount();
+            lqsim_advance_clock(1000);
+            QMetaObject::invokeMethod(m_window.get(), "updateStats");
+            QTRY_COMPARE(graph->dataCount(), points + 1);
+        }
+        const QString logged = log->toPlainText();
+        QVERIFY(logged.contains(QStringLiteral("Link Up")));
+        const QString total = m_window->findChild<QLabel *>(QStringLiteral("features_link_up_label"))->text();
+
+        plug(kMacA, false);
+        QTRY_COMPARE(entries(), entry(kMacB) + " | " + entry(macC) + " (on)");
+        QCOMPARE(selector->currentIndex(), 1);
+        QCOMPARE(m_window->currentHandle(), lqsim_handle_of(macC));
+        QCOMPARE(log->toPlainText(), logged);
+        QCOMPARE(graph->dataCount(), 3);
+        QCOMPARE(m_window->findChild<QLabel *>(QStringLiteral("features_link_up_label"))->text(), total);
+        // The next refresh goes on from the last sample rather than from zero.
+        lqsim_advance_clock(1000);
+        QMetaObject::invokeMethod(m_window.get(), "updateStats");
+        QTRY_COMPARE(graph->dataCount(), 4);
+        QVERIFY(graph->data()->at(3)->value > 0);
+
+        // Choosing another device still starts afresh.
+        selector->setCurrentIndex(0);
         QCOMPARE(m_window->currentHandle(), lqsim_handle_of(kMacB));
+        QCOMPARE(graph->dataCount(), 0);
+        QVERIFY(log->toPlainText().isEmpty());
     }
 
     // Right click renames (a left click then does not open the list); the name is kept per MAC and comes back with
@@ -242,6 +317,73 @@ private slots:
             const QRect g = selector->geometry();
             QCOMPARE(QList<int>({g.width(), g.top(), m_window->width() - g.right() - 1}), QList<int>({300, 10, 10}));
         }
+    }
+
+    // A rename belongs to the entry it began on: another entry (arrow key, wheel,
+    // the renamed device leaving) or another list ends it with nothing stored. The
+    // name is taken exactly as typed, even when it reads like an entry's text.
+    void renameStaysWithItsEntry_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("listed"); // with %1 for A's entry
+        QTest::addColumn<QString>("stored"); // A's stored name; null: none
+        const QString rest = " | " + entry(kMacB) + " (on)";
+        const QString mine = "Lab tap";
+        QTest::newRow("enter") << mine << "enter"
+                               << "%1" + rest << mine;
+        QTest::newRow("focus leaves") << mine << "focus"
+                                      << "%1" + rest << mine;
+        QTest::newRow("prefix of an entry") << "02:4c"
+                                            << "enter"
+                                            << "%1" + rest << "02:4c";
+        QTest::newRow("text of another entry") << entry(kMacB) << "enter"
+                                               << "%1" + rest << entry(kMacB);
+        QTest::newRow("arrow down") << mine << "down" << entry(kMacA) + rest << QString();
+        QTest::newRow("wheel") << mine << "wheel" << entry(kMacA) + rest << QString();
+        QTest::newRow("renamed device leaves") << mine << "unplug" << entry(kMacB) + " (on)" << QString();
+        QTest::newRow("another device arrives")
+            << mine << "plug" << entry(kMacA) + rest.chopped(5) + " | " + entry("02:4c:51:00:01:0c") + " (on)"
+            << QString();
+    }
+    void renameStaysWithItsEntry()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, action);
+        QFETCH(QString, stored);
+        open({device(kMacA, 10), device(kMacB, 14)}, both());
+        DeviceComboBox *selector = m_window->deviceSelector();
+        m_window->show();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QTest::mouseClick(selector, Qt::RightButton);
+        QVERIFY(selector->isEditingName());
+        QLineEdit *edit = selector->lineEdit();
+        QCOMPARE(edit->selectedText(), QStringLiteral("Lumenquill"));
+        QTest::keyClicks(edit, typed);
+        if (action == "enter") {
+            QTest::keyClick(edit, Qt::Key_Return);
+        } else if (action == "focus") {
+            m_window->findChild<QWidget *>(QStringLiteral("tabWidget"))->setFocus();
+        } else if (action == "down") {
+            QTest::keyClick(edit, Qt::Key_Down);
+        } else if (action == "wheel") {
+            const QPointF at = QPointF(selector->rect().center());
+            QWheelEvent wheel(at, selector->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(selector, &wheel);
+        } else {
+            plug(action == "unplug" ? kMacA : "02:4c:51:00:01:0c", action == "plug");
+            QTRY_COMPARE(selector->count(), action == "plug" ? 3 : 1);
+        }
+        QTRY_VERIFY(!selector->isEditingName());
+        QFETCH(QString, listed);
+        QCOMPARE(entries(), stored.isNull() ? listed : listed.arg(entry(kMacA, stored.toUtf8().constData())));
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Hollerby", "LumenquillManager");
+        QCOMPARE(settings.value("DeviceConfig/024c5100010a/FriendlyName").toString(), stored);
+        QVERIFY(!settings.contains("DeviceConfig/024c5100010b/FriendlyName"));
+        if (action == "enter" || action == "focus")
+            QCOMPARE(m_window->currentHandle(), lqsim_handle_of(kMacA));
     }
 
     // A MAC text of another length is never a settings key; an emptied name stays empty.
@@ -320,7 +462,8 @@ private slots:
         info.extraInfo = extraInfo;
         QCOMPARE(deviceInformationText(info, 12),
                  "LumenQuill 10G GPS Device Connected\nDriver Version : 1.9.18.0\nSW Firmware Version : 3.1.4.1\n"
-                 "HW Firmware Version : 0042\nMAC Address : 02:4c:51:0a:bc:01\n" + usbLine);
+                 "HW Firmware Version : 0042\nMAC Address : 02:4c:51:0a:bc:01\n" +
+                     usbLine);
         // A model without details still puts the USB line on a line of its own.
         QCOMPARE(deviceInformationText(info, 0), "Unknown Lumenquill" + (usbLine.isEmpty() ? "" : "\n" + usbLine));
         QCOMPARE(macText(info.mac), QString("02:4c:51:0a:bc:01"));
@@ -332,13 +475,16 @@ private slots:
         QTest::addColumn<QString>("perPort");
         QTest::addColumn<QString>("portAOnly");
         using L = QList<uint>;
-        QTest::newRow("1G full / down") << L{2, 0, 5, 0} << "1Gbps Full Duplex / Down" << "Link Up 1Gbps Full Duplex";
+        QTest::newRow("1G full / down") << L{2, 0, 5, 0} << "1Gbps Full Duplex / Down"
+                                        << "Link Up 1Gbps Full Duplex";
         QTest::newRow("10G / 100 half") << L{3, 0, 1, 7} << "10Gbps Full Duplex / 100Mbps Half Duplex"
                                         << "Link Up 10Gbps Full Duplex";
         QTest::newRow("10M half / unknown") << L{0, 1, 4, 0} << "10Mbps Half Duplex / Unknown"
                                             << "Link Up 10Mbps Half Duplex";
-        QTest::newRow("down / above 5") << L{5, 0, 9, 0} << "Down / Unknown" << "Link Down";
-        QTest::newRow("unknown A") << L{4, 0, 2, 0} << "Unknown / 1Gbps Full Duplex" << "Link State Unknown";
+        QTest::newRow("down / above 5") << L{5, 0, 9, 0} << "Down / Unknown"
+                                        << "Link Down";
+        QTest::newRow("unknown A") << L{4, 0, 2, 0} << "Unknown / 1Gbps Full Duplex"
+                                   << "Link State Unknown";
     }
     void linkTexts()
     {
@@ -381,13 +527,20 @@ private slots:
         QTest::addColumn<QString>("b");
         QTest::addColumn<int>("order");
         QTest::addColumn<int>("range"); // of a
-        QTest::newRow("equal, lower bound") << "1.9.18.0" << "1.9.18.0" << 0 << 0;
-        QTest::newRow("upper bound") << "1.9.19.0" << "1.9.18.0" << 1 << 0;
-        QTest::newRow("fourth part above the upper's") << "1.9.18.5" << "1.9.18.4" << 1 << 1;
-        QTest::newRow("third part below the lower's") << "1.9.17.9" << "1.9.18.0" << -1 << -1;
-        QTest::newRow("third part above") << "1.9.20.0" << "1.9.19.0" << 1 << 1;
-        QTest::newRow("first part decides") << "2.0.0.0" << "1.9.99.99" << 1 << 1;
-        QTest::newRow("first part below wins over later") << "0.9.99.0" << "1.0.0.0" << -1 << -1;
+        QTest::newRow("equal, lower bound") << "1.9.18.0"
+                                            << "1.9.18.0" << 0 << 0;
+        QTest::newRow("upper bound") << "1.9.19.0"
+                                     << "1.9.18.0" << 1 << 0;
+        QTest::newRow("fourth part above the upper's") << "1.9.18.5"
+                                                       << "1.9.18.4" << 1 << 1;
+        QTest::newRow("third part below the lower's") << "1.9.17.9"
+                                                      << "1.9.18.0" << -1 << -1;
+        QTest::newRow("third part above") << "1.9.20.0"
+                                          << "1.9.19.0" << 1 << 1;
+        QTest::newRow("first part decides") << "2.0.0.0"
+                                            << "1.9.99.99" << 1 << 1;
+        QTest::newRow("first part below wins over later") << "0.9.99.0"
+                                                          << "1.0.0.0" << -1 << -1;
     }
     void compareAndRange()
     {
@@ -405,23 +558,25 @@ private slots:
         QTest::addColumn<QString>("version");
         QTest::addColumn<QString>("text");
         QTest::newRow("driver accepted") << true << "1.9.19.0" << QString();
-        QTest::newRow("driver too recent") << true << "1.9.18.5"
+        QTest::newRow("driver too recent")
+            << true << "1.9.18.5"
             << "Lumenquill Manager has detected that your devices uses a driver that is too recent.\n"
                "Please update Lumenquill Manager to use your device.\n"
                "Current version : 1.9.18.5\nRequired version : 1.9.18.0-1.9.19.0";
         QTest::newRow("driver old") << true << "1.9.17.9"
-            << "Lumenquill Manager has detected that your devices uses an old driver version.\n"
-               "Please update it to use your device.\n"
-               "Current version : 1.9.17.9\nRequired version : 1.9.18.0-1.9.19.0";
+                                    << "Lumenquill Manager has detected that your devices uses an old driver version.\n"
+                                       "Please update it to use your device.\n"
+                                       "Current version : 1.9.17.9\nRequired version : 1.9.18.0-1.9.19.0";
         QTest::newRow("library accepted") << false << "2.3.13.0" << QString();
-        QTest::newRow("library too recent") << false << "2.3.13.1"
+        QTest::newRow("library too recent")
+            << false << "2.3.13.1"
             << "Lumenquill Manager has detected that you are using an API that is too recent.\n"
                "Please update Lumenquill Manager to use your device.\n"
                "Current version : 2.3.13.1\nRequired version : 2.3.13.0";
         QTest::newRow("library old") << false << "2.3.12.0"
-            << "Lumenquill Manager has detected that you are using an old API version.\n"
-               "Please update it to use your device.\n"
-               "Current version : 2.3.12.0\nRequired version : 2.3.13.0";
+                                     << "Lumenquill Manager has detected that you are using an old API version.\n"
+                                        "Please update it to use your device.\n"
+                                        "Current version : 2.3.12.0\nRequired version : 2.3.13.0";
     }
     void refusalTexts()
     {
