@@ -5,6 +5,7 @@
 
 #include "devicemodel.h"
 
+#include "deviceversion.h"
 #include "portsettings.h"
 
 namespace {
@@ -124,4 +125,20 @@ QString linkText(const StatsThreadInfo &info, bool perPort)
         return QStringLiteral("Link Down");
     const QString text = portLinkText(link.portASpeed, link.portADuplex, "Link Up ");
     return text.isEmpty() ? QStringLiteral("Link State Unknown") : text;
+}
+
+QString firmwareOfferDetails(const StatsThreadInfo &device, const QString &friendlyName,
+                             const FirmwareCatalogEntry &entry)
+{
+    const QString model = entry.name.isEmpty() ? deviceModel(device.deviceType).head : entry.name;
+    QString text = QStringLiteral("Device: %1 (%2)\nModel: %3\nFirmware: %4 \u2192 %5")
+                       .arg(friendlyName, macText(device.mac), model,
+                            versionToString(versionFromBytes(device.versions.softwareVersion)),
+                            versionToString(versionFromBytes(entry.softwareVersion.data())));
+    const int variant = device.features.firmware_variant;
+    if (variant < entry.hardwareVersions.size())
+        text += QStringLiteral("\nHardware firmware: %1 \u2192 %2")
+                    .arg(device.versions.hardwareFirmwareVersion)
+                    .arg(entry.hardwareVersions.at(variant));
+    return text;
 }

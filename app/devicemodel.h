@@ -7,6 +7,7 @@
 
 #pragma once
 
+#include "firmwarecatalog.h"
 #include "statsthreadinfo.h"
 
 #include <QString>
@@ -27,3 +28,8 @@ QString macText(const uint8_t mac[6]);
 
 // One port's link as "1Gbps Full Duplex"-style text for the Features tab.
 QString linkText(const StatsThreadInfo &info, bool perPort);
+
+// The lines under a firmware offer's question: which device it means (name,
+// MAC, model) and the versions, installed -> offered.
+QString firmwareOfferDetails(const StatsThreadInfo &device, const QString &friendlyName,
+                             const FirmwareCatalogEntry &entry);

@@ -35,7 +35,9 @@
 #include <QSpinBox>
 #include <QResizeEvent>
 #include <QSettings>
+#include <QShowEvent>
 #include <QTimer>
+#include <QWindow>
 
 #include <cstring>
 
@@ -415,14 +417,61 @@ void MainWindow::offerNewerFirmware(const StatsThreadInfo &info)
 {
     // One update at a time: a device that arrives meanwhile is offered
     // nothing; it can be updated by hand afterwards.
-    if (m_updateInProgress)
+    if (m_updateInProgress || !firmwareOfferFor(m_firmwareCatalog, info))
         return;
+    m_pendingOffers.append(info);
+    QTimer::singleShot(0, this, &MainWindow::offerPendingFirmware);
+}
+
+void MainWindow::offerPendingFirmware()
+{
+    // Offers come one at a time, over a window the operator can see, and
+    // wait while an update runs.
+    if (m_offerOpen || m_updateInProgress || m_pendingOffers.isEmpty() || !isVisible())
+        return;
+    if (!windowHandle() || !windowHandle()->isExposed()) {
+        QTimer::singleShot(100, this, &MainWindow::offerPendingFirmware);
+        return;
+    }
+    const StatsThreadInfo info = m_pendingOffers.takeFirst();
+    const int entry = selectorIndexOf(info.handle);
     const auto offer = firmwareOfferFor(m_firmwareCatalog, info);
-    if (!offer || QMessageBox::question(this, offer->title, offer->question, QMessageBox::Yes | QMessageBox::No) !=
-                      QMessageBox::Yes)
+    if (entry < 0 || !offer) { // the device left before its turn
+        offerPendingFirmware();
         return;
-    m_featuresPanel->setFirmwareFile(offer->entry.name);
-    startFirmwareUpdate(info.handle, offer->entry.path);
+    }
+    const auto device = m_deviceSelector->itemData(entry).value<LumenquillDevice>();
+    QMessageBox box(QMessageBox::Question, offer->title, offer->question, QMessageBox::Yes | QMessageBox::No, this);
+    box.setObjectName(QStringLiteral("firmwareOfferBox"));
+    box.setInformativeText(firmwareOfferDetails(info, device.friendlyName, offer->entry));
+    m_offerOpen = true;
+    const bool accepted = box.exec() == QMessageBox::Yes;
+    m_offerOpen = false;
+    // The answer may come after the device has gone.
+    const int current = selectorIndexOf(info.handle);
+    if (accepted && current >= 0) {
+        // Progress and result belong to the device shown.
+        m_deviceSelector->setCurrentIndex(current);
+        m_featuresPanel->setFirmwareFile(offer->entry.name);
+        startFirmwareUpdate(info.handle, offer->entry.path);
+    }
+    QTimer::singleShot(0, this, &MainWindow::offerPendingFirmware);
+}
+
+int MainWindow::selectorIndexOf(uint64_t handle) const
+{
+    for (int i = 0; i < m_deviceSelector->count(); ++i) {
+        const QVariant data = m_deviceSelector->itemData(i);
+        if (data.canConvert<LumenquillDevice>() && data.value<LumenquillDevice>().handle == handle)
+            return i;
+    }
+    return -1;
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    QTimer::singleShot(0, this, &MainWindow::offerPendingFirmware);
 }
 
 void MainWindow::slot_SelectFirmware()
@@ -442,6 +491,7 @@ void MainWindow::endFirmwareUpdate()
     m_updateInProgress = false;
     m_updatingHandle = kNoDeviceHandle;
     applyCapabilities(m_currentHandle != kNoDeviceHandle);
+    QTimer::singleShot(0, this, &MainWindow::offerPendingFirmware);
 }
 
 void MainWindow::closeIfWaiting()
@@ -461,11 +511,8 @@ void MainWindow::delIface(StatsThreadInfo info)
         endFirmwareUpdate();
         closeIfWaiting();
     }
-    for (int i = m_deviceSelector->count() - 1; i >= 0; --i) {
-        const QVariant data = m_deviceSelector->itemData(i);
-        if (data.canConvert<LumenquillDevice>() && data.value<LumenquillDevice>().handle == info.handle)
-            m_deviceSelector->removeItem(i);
-    }
+    for (int i = selectorIndexOf(info.handle); i >= 0; i = selectorIndexOf(info.handle))
+        m_deviceSelector->removeItem(i);
     if (m_deviceSelector->count() == 0)
         showNoDevice();
 }

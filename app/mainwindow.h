@@ -99,6 +99,7 @@ protected:
     // A firmware update never loses its manager half-way: closing waits for
     // it, with its progress shown, unless the operator keeps the window open.
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void showDeviceInfo(const StatsThreadInfo &info);
@@ -118,8 +119,11 @@ private:
     // Closes the window when a close was waiting for the update just ended.
     void closeIfWaiting();
     // The firmware catalog's offer of a newer image for an arriving device;
-    // nothing is offered until the manager carries a catalog.
+    // nothing is offered until the manager carries a catalog. Offers queue up
+    // and are asked one at a time once the window is on screen.
     void offerNewerFirmware(const StatsThreadInfo &info);
+    void offerPendingFirmware();
+    int selectorIndexOf(uint64_t handle) const;
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     FeaturesPanel *m_featuresPanel = nullptr;
@@ -142,6 +146,8 @@ private:
     bool m_updateInProgress = false;
     uint64_t m_updatingHandle = kNoDeviceHandle;
     QProgressDialog *m_closeWait = nullptr; // shown while a close waits for the update
+    QList<StatsThreadInfo> m_pendingOffers; // arrivals the catalog has a newer image for
+    bool m_offerOpen = false;
     FirmwareCatalog m_firmwareCatalog;
     DeviceFeatures m_deviceFeatures{};     // the selected device's features as last read
     DevicePortsSpeed m_devicePortsSpeed{}; // and its port settings

@@ -262,6 +262,7 @@ private slots:
         QVERIFY(h.open(kOldMac,
                        WindowHarness::device(
                            14, kOldMac, R"(,"versions":{"software":"5.0.6.1","driver":"1.9.18.0","hardware":1402})")));
+        h.window->show();
         QTRY_COMPARE(m_boxes->texts.value(0), kOffer);
         QVERIFY(h.window->updateInProgress());
         QVERIFY(LumenquillAPIGetDeviceCapabilities(14) & LQ_CAP_FIRMWARE_VARIANTS);
@@ -281,6 +282,44 @@ private slots:
         QCOMPARE(h.child<QProgressBar>("progressBar")->value(), 100);
         QVERIFY(!h.window->updateInProgress());
         QVERIFY(controlsOn(true));
+    }
+
+    // Offers wait for the window to be on screen, come one at a time and name their device and versions; the device
+    // whose offer is accepted becomes the selected one, so the progress and result shown are its own.
+    void offersNameTheirDeviceOneAtATime()
+    {
+        const char *const first = "02:4c:51:00:02:01";
+        const QByteArray old = R"(,"versions":{"software":"5.0.6.1","driver":"1.9.18.0","hardware":1402})";
+        const QByteArray current10 = R"(,"versions":{"software":"3.4.2.0","driver":"1.9.18.0","hardware":1207})";
+        useDemoCatalog(QMessageBox::No);
+        m_boxes->queueAnswers({QMessageBox::No, QMessageBox::Yes});
+        lqsim_use_manual_clock(1764892800000ull);
+        QCOMPARE(lqsim_load_scenario_text("{\"devices\":[" + WindowHarness::device(10, first, current10) + ',' +
+                                          WindowHarness::device(14, kOldMac, old) + ',' +
+                                          WindowHarness::device(14, kOtherMac, old) + "]}"),
+                 0);
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Hollerby", "LumenquillManager")
+            .setValue("DeviceConfig/024c51000502/FriendlyName", "Rack 2 tap");
+        QVERIFY(h.start(first));
+        QTRY_COMPARE(h.window->deviceSelector()->count(), 3);
+        QTest::qWait(100);
+        QVERIFY(m_boxes->texts.isEmpty()); // nothing over a window nobody sees
+        h.window->show();
+        QTRY_COMPARE(m_boxes->texts.size(), 2);
+        QCOMPARE(m_boxes->texts, QStringList({kOffer, kOffer}));
+        QCOMPARE(m_boxes->mostOpenAtOnce, 1);
+        QCOMPARE(m_boxes->details,
+                 QStringList({"Device: Lumenquill (02:4c:51:00:05:01)\nModel: LumenQuill 1G v6\n"
+                              "Firmware: 5.0.6.1 \u2192 5.1.0.0\nHardware firmware: 1402 \u2192 1403",
+                              "Device: Rack 2 tap (02:4c:51:00:05:02)\nModel: LumenQuill 1G v6\n"
+                              "Firmware: 5.0.6.1 \u2192 5.1.0.0\nHardware firmware: 1402 \u2192 1403"}));
+        QCOMPARE(h.window->currentHandle(), lqsim_handle_of(kOtherMac));
+        QVERIFY(h.window->updateInProgress());
+        runUpdate(12);
+        QTRY_COMPARE(m_boxes->texts.size(), 3);
+        QCOMPARE(m_boxes->texts.at(2),
+                 QString("Firmware successfully updated.\nPlease disconnect and reconnect your Lumenquill device."));
+        QCOMPARE(h.child<QProgressBar>("progressBar")->value(), 100);
     }
 
     void corruptImageFails()
@@ -409,9 +448,9 @@ private slots:
                  QByteArray("\x09\x01\x02\x03"));
     }
 
-    // On the default devices the demo catalog offers an update to the older tap alone. It is not the selected device:
-    // its result is not reported, yet the window gets its controls back, and the updated tap is not offered the image
-    // again when it comes back.
+    // On the default devices the demo catalog offers an update to the older tap alone, which "Yes" selects. The
+    // operator then looks at another device: the update's result is not reported there, yet the window gets its
+    // controls back, and the updated tap is not offered the image again when it comes back.
     void updateOfAnotherDeviceReleasesTheWindow()
     {
         const char *const older = "02:4c:51:00:00:03";
@@ -419,9 +458,13 @@ private slots:
         lqsim_use_manual_clock(1764892800000ull);
         QCOMPARE(lqsim_load_startup_scenario(), 0);
         QVERIFY(h.start("02:4c:51:00:00:01"));
+        h.window->show();
         QTRY_COMPARE(h.window->deviceSelector()->count(), 3);
-        QCOMPARE(m_boxes->texts, QStringList{kOffer});
+        QTRY_COMPARE(m_boxes->texts, QStringList{kOffer});
         QVERIFY(h.window->updateInProgress());
+        QCOMPARE(h.window->currentHandle(), lqsim_handle_of(older));
+        h.window->deviceSelector()->setCurrentIndex(0);
+        QCOMPARE(h.window->currentHandle(), lqsim_handle_of("02:4c:51:00:00:01"));
         runUpdate(10);
         QTRY_VERIFY_WITH_TIMEOUT(!h.window->updateInProgress(), 5000);
         QCOMPARE(m_boxes->texts.size(), 1);
