@@ -42,9 +42,7 @@ uint64_t sysconfValue(int name)
 
 } // namespace
 
-CapturePanel::CapturePanel(QWidget *parent)
-    : QWidget(parent)
-    , m_ui(std::make_unique<Ui::CapturePanel>())
+CapturePanel::CapturePanel(QWidget *parent) : QWidget(parent), m_ui(std::make_unique<Ui::CapturePanel>())
 {
     m_ui->setupUi(this);
     connect(m_ui->pushButton_4, &QPushButton::clicked, this, &CapturePanel::slot_capture_browse);
@@ -82,6 +80,7 @@ void CapturePanel::setDevice(uint64_t handle, uint32_t caps)
         m_handle = handle;
         m_running = false;
         m_lastError = 0;
+        m_startPending = false;
         showIdle();
     }
     m_caps = caps;
@@ -119,6 +118,15 @@ void CapturePanel::statusUpdate(const StatsThreadInfo &info)
     m_running = status.running != 0;
     lockSettings(m_running);
 
+    // The status line speaks for every start (the box below only for a new
+    // code), so an operator retrying against the same fault sees it again.
+    if (status.errorCode != 0 && (m_startPending || status.errorCode != m_lastError))
+        m_ui->capture_status_label->setText(CaptureTexts::captureFailure(status.errorCode));
+    else if (m_running && status.errorCode == 0)
+        m_ui->capture_status_label->clear(); // a status from before the start may have shown the old fault
+    if (status.errorCode != 0 || m_running)
+        m_startPending = false;
+
     // A persisting error is reported once; it is stored before the box opens
     // because the polls that arrive while it is open come back in here.
     if (status.errorCode == 0 || status.errorCode == m_lastError) {
@@ -145,6 +153,8 @@ void CapturePanel::on_capture_start_btn_clicked()
         emit signal_dd_stop(makeRequest(m_handle));
         return;
     }
+    m_ui->capture_status_label->clear();
+    m_startPending = true;
     StatsThreadInfo request = configRequest();
     emit signal_dd_set_config(request);
     // The worker frees the path after the configuration; the start request
@@ -207,8 +217,8 @@ void CapturePanel::lockSettings(bool locked)
 {
     // A running capture keeps the settings it started with; editing them then
     // would only suggest otherwise.
-    const QList<QWidget *> settings{m_ui->pushButton_4, m_ui->capture_filetype, m_ui->capture_size,
-                                    m_ui->capture_count, m_ui->capture_loop, m_ui->capture_duration,
+    const QList<QWidget *> settings{m_ui->pushButton_4,        m_ui->capture_filetype, m_ui->capture_size,
+                                    m_ui->capture_count,       m_ui->capture_loop,     m_ui->capture_duration,
                                     m_ui->maxCacheSizeTrackBar};
     for (QWidget *w : settings)
         w->setEnabled(!locked);
@@ -221,4 +231,5 @@ void CapturePanel::showIdle()
     for (QLabel *label : {m_ui->capture_written_label, m_ui->capture_dropped_label, m_ui->capture_used_cache_label})
         label->setText(CaptureTexts::byteCount(0));
     m_ui->capture_used_cache_label->setPalette(QPalette());
+    m_ui->capture_status_label->clear();
 }

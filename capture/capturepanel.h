@@ -75,4 +75,7 @@ private:
     uint32_t m_caps = 0;
     bool m_running = false;
     int32_t m_lastError = 0;
+    // Set by Start until a status shows the capture running or failed, so a
+    // retry that fails with the same code as before is still reported.
+    bool m_startPending = false;
 };

@@ -7,6 +7,7 @@
 
 #include "lumenquillapi.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 namespace CaptureTexts {
@@ -53,6 +54,16 @@ BrowseChoice browseChoice(const QString &answer, uint32_t caps)
     if ((caps & LQ_CAP_PCAPNG) && answer.endsWith(QLatin1String(".pcapng"), Qt::CaseInsensitive))
         return {format, answer};
     return {format, answer + QLatin1String(".pcapng")};
+}
+
+QString captureFailure(int32_t errorCode)
+{
+    // The device library reports errno values of the file it writes; anything
+    // else has no reason we could name.
+    const QString reason = errorCode > 0 && errorCode < 4096
+                               ? qt_error_string(errorCode)
+                               : QCoreApplication::translate("CaptureTexts", "error code %1").arg(errorCode);
+    return QCoreApplication::translate("CaptureTexts", "Direct capture failed: %1").arg(reason);
 }
 
 uint64_t defaultBufferMegabytes(uint64_t physicalPages, uint64_t pageSize)

@@ -36,6 +36,10 @@ struct BrowseChoice {
 };
 BrowseChoice browseChoice(const QString &answer, uint32_t caps);
 
+// The Capture tab's status line after the device reported `errorCode`
+// (non-zero): the system's reason for an errno value, the bare code otherwise.
+QString captureFailure(int32_t errorCode);
+
 // Three sixteenths of the machine's physical memory, in megabytes.
 uint64_t defaultBufferMegabytes(uint64_t physicalPages, uint64_t pageSize);
 

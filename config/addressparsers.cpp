@@ -108,9 +108,12 @@ QValidator::State QIpValidator::validate(QString &text, int &pos) const
     }
     if (!m_allowIPv6)
         return Invalid;
+    // Anchored by the pattern itself rather than "^...$": "$" also matches
+    // before a final newline, which would let "fe80::1\n" through.
     static const QRegularExpression ipv6(
-        QStringLiteral("^(([*]{1,4}|[a-f0-9]{1,2}[*]{0,2}|[*]{1,2}[a-f0-9]{1,2}|[a-f0-9]{0,4}){0,1}:){0,7}"
-                       "([*]{1,4}|[a-f0-9]{1,2}[*]{0,2}|[*]{1,2}[a-f0-9]{1,2}|[a-f0-9]{0,4}){0,1}$"),
+        QRegularExpression::anchoredPattern(
+            QStringLiteral("(([*]{1,4}|[a-f0-9]{1,2}[*]{0,2}|[*]{1,2}[a-f0-9]{1,2}|[a-f0-9]{0,4}){0,1}:){0,7}"
+                           "([*]{1,4}|[a-f0-9]{1,2}[*]{0,2}|[*]{1,2}[a-f0-9]{1,2}|[a-f0-9]{0,4}){0,1}")),
         QRegularExpression::CaseInsensitiveOption);
     return ipv6.match(text).hasMatch() ? Acceptable : Invalid;
 }

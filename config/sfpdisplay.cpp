@@ -52,9 +52,7 @@ constexpr SfpTexts::Threshold kThresholdColumns[] = {SfpTexts::Threshold::LowAla
 
 } // namespace
 
-SFPDisplay::SFPDisplay(QWidget *parent)
-    : QWidget(parent)
-    , m_ui(std::make_unique<Ui::SFPDisplay>())
+SFPDisplay::SFPDisplay(QWidget *parent) : QWidget(parent), m_ui(std::make_unique<Ui::SFPDisplay>())
 {
     m_ui->setupUi(this);
     // Cell (group, row, port) sits in grid row 2·row + 1 and column port + 1;
@@ -74,6 +72,19 @@ SFPDisplay::SFPDisplay(QWidget *parent)
         }
         for (int r = 0; r < kFlagRows; ++r)
             port.flags[size_t(r)] = widgetAt<QLabel>(flags[p], 2 * r + 1, 1);
+    }
+    // Vendor, model and serial come from the module's memory as any bytes it
+    // holds; a label left to guess its format would draw "<b>…" as markup.
+    const auto plain = [](QLabel *cell) {
+        if (cell)
+            cell->setTextFormat(Qt::PlainText);
+    };
+    for (Port &port : m_ports) {
+        for (auto &group : port.cells)
+            std::for_each(group.begin(), group.end(), plain);
+        for (auto &row : port.measures)
+            std::for_each(row.begin(), row.end(), plain);
+        std::for_each(port.flags.begin(), port.flags.end(), plain);
     }
     alignLabelColumns({m_ui->identityTable, m_ui->rateTable});
     alignLabelColumns({m_ui->typeTable, m_ui->lengthTable});

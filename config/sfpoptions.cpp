@@ -14,9 +14,7 @@
 #include <algorithm>
 
 SFPOptions::SFPOptions(QWidget *parent, const SfpPortInfo &port)
-    : QDialog(parent)
-    , m_ui(std::make_unique<Ui::SFPOptions>())
-    , m_port(port)
+    : QDialog(parent), m_ui(std::make_unique<Ui::SFPOptions>()), m_port(port)
 {
     m_ui->setupUi(this);
     // Both groups' values start at the same place under one another.
@@ -34,8 +32,11 @@ SFPOptions::SFPOptions(QWidget *parent, const SfpPortInfo &port)
     m_ui->optionsGrid->setColumnMinimumWidth(0, labelWidth);
     m_ui->enhancedOptionsGrid->setColumnMinimumWidth(0, labelWidth);
     Q_ASSERT(m_values.size() == LQ_SFP_OPTION_WORDS);
-    for (int k = 0; k < m_values.size() && k < LQ_SFP_OPTION_WORDS; ++k)
+    // Texts derived from the module's words; plain, like every text a device gives.
+    for (int k = 0; k < m_values.size() && k < LQ_SFP_OPTION_WORDS; ++k) {
+        m_values[k]->setTextFormat(Qt::PlainText);
         m_values[k]->setText(SfpTexts::optionValue(k, m_port.options[k]));
+    }
 }
 
 SFPOptions::~SFPOptions() = default;

@@ -3,7 +3,8 @@
 //
 // The analysis stack over stand-in programs: the supervisor's modes, commands without
 // effect, processes that end or resist, its waiting destructor; the VistaGrove tab
-// (its look saved as analysis-panel.png in the temporary folder) and the file editor.
+// (its look saved as analysis-panel.png in the temporary folder) and the file editor on
+// regular files, files it must refuse and saves that fail.
 
 #include "analysispanel.h"
 #include "configfileeditor.h"
@@ -20,7 +21,10 @@
 
 #include <cerrno>
 #include <csignal>
+#include <linux/capability.h>
 #include <memory>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 using M = VistagroveMonitor;
@@ -82,6 +86,39 @@ int idleControls(const AnalysisPanel &panel)
         on += panel.findChild<QWidget *>(QString("VistaGrove") + name)->isEnabled();
     return on;
 }
+// Root passes every file mode check. Tests run as root in CI, so where a mode must
+// count this thread gives up the override for as long as the object lives.
+class FileModesApply {
+public:
+    FileModesApply()
+    {
+        if (geteuid() != 0 || !get(m_saved))
+            return;
+        __user_cap_data_struct lowered[2] = {m_saved[0], m_saved[1]};
+        lowered[0].effective &= ~(1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH | 1u << CAP_FOWNER);
+        m_lowered = set(lowered);
+    }
+    ~FileModesApply() { release(); }
+    void release()
+    {
+        if (m_lowered)
+            m_lowered = !set(m_saved);
+    }
+
+private:
+    static bool get(__user_cap_data_struct *data)
+    {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        return ::syscall(SYS_capget, &header, data) == 0;
+    }
+    static bool set(__user_cap_data_struct *data)
+    {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        return ::syscall(SYS_capset, &header, data) == 0;
+    }
+    __user_cap_data_struct m_saved[2] = {};
+    bool m_lowered = false;
+};
 } // namespace
 
 class tst_AnalysisPanel : public QObject {
@@ -94,7 +131,8 @@ private slots:
         const QString http =
             "HTTPServerES|" + QDir::homePath() + "/.config/vistagrove/vistagrove_server_config.ini|daemon";
         const QString es = QString("elasticsearch.sh|-Edefault.path.conf=/etc/elasticsearch|-p|"
-                                   "/run/user/%1/elasticsearch.pid").arg(geteuid());
+                                   "/run/user/%1/elasticsearch.pid")
+                               .arg(geteuid());
         const QString vg = "vistagrove|--config|/etc/vistagrove/vistagrove.yml";
         const auto events = [](const char *list) { return QString(list).split(' '); };
         QTest::addColumn<M::vistagrovemonitor_command>("command");
@@ -370,25 +408,49 @@ private slots:
         QVERIFY(panel.grab().save(QDir::tempPath() + "/analysis-panel.png"));
     }
 
-    // The configuration file editor the Edit buttons open, on real files.
+    // The configuration file editor the Edit buttons open, on real files: the text shown
+    // and the bytes OK leaves behind, in the file's own encoding and line ends.
     void editFile_data()
     {
-        // "@" stands for a temporary folder. Tests run as root, which ignores file modes:
-        // the files that cannot be opened are a folder and a file in a missing folder.
+        // "@" stands for a temporary folder.
         QTest::addColumn<QString>("path");
         QTest::addColumn<QByteArray>("before"); // null: not written first
-        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("typed"); // at the end
         QTest::addColumn<bool>("ok");
-        QTest::addColumn<QByteArray>("after"); // null: no such file, after an error box on open and on save
+        QTest::addColumn<QByteArray>("after");
         const QByteArray yml = "cluster.name: taps\nhttp.port: 9200\n";
-        QTest::newRow("edit then OK") << "@/es.yml" << yml << "path.data: /srv\n" << true << yml + "path.data: /srv\n";
-        QTest::newRow("OK unchanged") << "@/es.yml" << yml << "" << true << yml;
-        QTest::newRow("edit then Cancel") << "@/es.yml" << yml << "junk\n" << false << yml;
-        QTest::newRow("missing file is created") << "@/new.ini" << QByteArray() << "" << false << QByteArray("");
-        QTest::newRow("home relative") << "~/server.ini" << QByteArray("[server]\n") << "port=80\n" << true
-                                       << QByteArray("[server]\nport=80\n");
-        QTest::newRow("folder") << "@" << QByteArray() << "x: 1\n" << true << QByteArray();
-        QTest::newRow("missing folder") << "@/none/x.yml" << QByteArray() << "x: 1\n" << true << QByteArray();
+        const QString ymlText = QString::fromUtf8(yml);
+        QTest::newRow("edit then OK") << "@/es.yml" << yml << ymlText << "path.data: /srv\n"
+                                      << true << yml + "path.data: /srv\n";
+        QTest::newRow("OK unchanged") << "@/es.yml" << yml << ymlText << "" << true << yml;
+        QTest::newRow("edit then Cancel") << "@/es.yml" << yml << ymlText << "junk\n" << false << yml;
+        QTest::newRow("missing file is created") << "@/new.ini" << QByteArray() << ""
+                                                 << "" << false << QByteArray("");
+        QTest::newRow("home relative") << "~/server.ini" << QByteArray("[server]\n") << "[server]\n"
+                                       << "port=80\n"
+                                       << true << QByteArray("[server]\nport=80\n");
+        const QByteArray latin1 = "node.name: caf\xe9\n", bom = "\xef\xbb\xbfnode.name: caf\xc3\xa9\n";
+        const QString cafe = QStringLiteral("node.name: caf\u00e9\n");
+        QTest::newRow("Latin-1 unchanged") << "@/l.yml" << latin1 << cafe << "" << true << latin1;
+        QTest::newRow("Latin-1 edited") << "@/l.yml" << latin1 << cafe << QStringLiteral("x: \u00fc\n") << true
+                                        << latin1 + "x: \xfc\n";
+        QTest::newRow("BOM unchanged") << "@/b.yml" << bom << cafe << "" << true << bom;
+        QTest::newRow("BOM edited") << "@/b.yml" << bom << cafe << QStringLiteral("x: \u00fc\n") << true
+                                    << bom + "x: \xc3\xbc\n";
+        const QByteArray crlf = "[server]\r\nport=80\r\nhost=a"; // and no line end after the last line
+        QTest::newRow("CRLF unchanged") << "@/c.ini" << crlf << "[server]\nport=80\nhost=a"
+                                        << "" << true << crlf;
+        QTest::newRow("CRLF edited") << "@/c.ini" << crlf << "[server]\nport=80\nhost=a"
+                                     << "b\nx=1" << true << QByteArray("[server]\r\nport=80\r\nhost=ab\r\nx=1");
+        QTest::newRow("no-break space kept") << "@/n.yml"
+                                             << QByteArray("a:\xc2\xa0"
+                                                           "b\n")
+                                             << "a:\u00a0b\n"
+                                             << "c\n"
+                                             << true
+                                             << QByteArray("a:\xc2\xa0"
+                                                           "b\nc\n");
     }
     void editFile()
     {
@@ -405,29 +467,144 @@ private slots:
             QFile f(file);
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write(before) == before.size() && f.flush());
             f.setFileTime(longAgo, QFileDevice::FileModificationTime);
+            QVERIFY(f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup));
         }
+        const QFileDevice::Permissions permissions = QFileInfo(file).permissions(); // a save keeps them
         ModalAnswerer answerer;
         ConfigFileEditor editor(path);
         QCOMPARE(editor.path(), file);
-        QCOMPARE(editor.form()->TextEditor->toPlainText().toUtf8(), before.isNull() ? "" : before);
+        QVERIFY(editor.form()->ButtonBox->button(QDialogButtonBox::Ok)->isEnabled());
+        // As held, without toPlainText()'s turning of no-break into plain spaces.
+        QTEST(editor.form()->TextEditor->document()->toRawText().replace(QChar::ParagraphSeparator, u'\n'), "shown");
         editor.form()->TextEditor->moveCursor(QTextCursor::End);
         editor.form()->TextEditor->insertPlainText(typed);
         editor.form()->ButtonBox->button(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
 
         QCOMPARE(editor.result(), ok ? QDialog::Accepted : QDialog::Rejected);
-        QCOMPARE(QFileInfo(file).isFile(), !after.isNull());
         QFile written(file);
-        QCOMPARE(written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray(), after);
-        if (!before.isNull()) // OK rewrites even an unchanged file; Cancel leaves it alone
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), after);
+        if (!before.isNull()) { // OK rewrites even an unchanged file; Cancel leaves it alone
             QCOMPARE(QFileInfo(file).lastModified() != longAgo, ok);
-        QCOMPARE(answerer.texts.size(), after.isNull() ? 2 : 0);
-        for (int i = 0; i < answerer.texts.size(); ++i) { // each followed by the system's reason
-            const QString text = answerer.texts.at(i);
-            const QString start = (i ? "Failed to save configuration to '" : "Failed to open configuration file '") +
-                                  path + "' : ";
-            QVERIFY2(text.startsWith(start) && text.size() > start.size(), qPrintable(text));
+            QCOMPARE(written.permissions(), permissions);
+        }
+        QCOMPARE(answerer.texts, QStringList());
+    }
+
+    // What cannot be read whole is not offered for editing: one box at once (a pipe must
+    // not hang the window), an empty editor, OK off and the file untouched.
+    void refusedFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason"); // at least these words, or the system's text when empty
+        QTest::newRow("named pipe") << "fifo"
+                                    << "named pipe";
+        QTest::newRow("device") << "/dev/null"
+                                << "device";
+        QTest::newRow("folder") << "folder"
+                                << "folder";
+        QTest::newRow("unreadable file") << "mode 0200"
+                                         << "";
+        QTest::newRow("read-only file") << "mode 0400"
+                                        << "";
+        QTest::newRow("read fails") << "/proc/self/mem"
+                                    << "";
+    }
+    void refusedFiles()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        QString path = kind.startsWith('/') ? kind : dir.filePath("es.yml");
+        const QByteArray content = "cluster.name: taps\n";
+        if (kind == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        if (kind == "folder")
+            path = dir.path();
+        if (kind.startsWith("mode ")) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+            f.close();
+            QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(kind.mid(5).toUInt(nullptr, 8))), 0);
+        }
+        FileModesApply modes;
+        ModalAnswerer answerer;
+        ConfigFileEditor editor(path);
+        editor.show();
+        QCOMPARE(answerer.texts.size(), 1);
+        const QString text = answerer.texts.first();
+        const QString start = "Failed to open configuration file '" + path + "' : ";
+        QVERIFY2(text.startsWith(start) && text.size() > start.size() && text.contains(reason), qPrintable(text));
+        QVERIFY(answerer.titles.first() == "Edit file" && answerer.icons.first() == QMessageBox::Critical);
+
+        QVERIFY(editor.form()->TextEditor->isReadOnly() && editor.form()->TextEditor->toPlainText().isEmpty());
+        QPushButton *ok = editor.form()->ButtonBox->button(QDialogButtonBox::Ok);
+        QVERIFY(!ok->isEnabled());
+        editor.accept(); // even when asked, it writes nothing
+        QCOMPARE(editor.result(), QDialog::Rejected);
+        QCOMPARE(answerer.texts.size(), 1);
+        if (kind.startsWith("mode ")) {
+            modes.release();
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), content);
+        }
+    }
+
+    // A save that cannot be completed says why, keeps the file as it was and the editor
+    // open with the operator's text.
+    void saveFails_data()
+    {
+        QTest::addColumn<QString>("path");      // in the temporary folder
+        QTest::addColumn<QByteArray>("before"); // null: no such file
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("boxes"); // how each box's text starts
+        const QString save = "Failed to save configuration to '", open = "Failed to open configuration file '";
+        QTest::newRow("read-only folder") << "ro/es.yml" << QByteArray("a: 1\n") << "b: 2\n" << QStringList{save};
+        QTest::newRow("missing folder") << "none/x.yml" << QByteArray() << "x: 1\n" << QStringList{open, save};
+        QTest::newRow("not in Latin-1") << "l.yml" << QByteArray("a: caf\xe9\n") << QStringLiteral("b: \u20ac\n")
+                                        << QStringList{save};
+    }
+    void saveFails()
+    {
+        QFETCH(QString, path);
+        QFETCH(QByteArray, before);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, boxes);
+        QTemporaryDir dir;
+        path = dir.filePath(path);
+        if (path.contains("/ro/"))
+            QVERIFY(QDir(dir.path()).mkdir("ro"));
+        if (!before.isNull()) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(before) == before.size());
+        }
+        if (path.contains("/ro/"))
+            QCOMPARE(::chmod(QFile::encodeName(QFileInfo(path).path()).constData(), 0555), 0);
+        FileModesApply modes;
+        ModalAnswerer answerer;
+        ConfigFileEditor editor(path);
+        editor.show();
+        editor.form()->TextEditor->moveCursor(QTextCursor::End);
+        editor.form()->TextEditor->insertPlainText(typed);
+        const QString shown = editor.form()->TextEditor->toPlainText();
+        editor.form()->ButtonBox->button(QDialogButtonBox::Ok)->click();
+
+        QCOMPARE(answerer.texts.size(), boxes.size());
+        for (int i = 0; i < boxes.size(); ++i) { // each followed by a reason
+            const QString start = boxes.at(i) + path + "' : ";
+            QVERIFY2(answerer.texts.at(i).startsWith(start) && answerer.texts.at(i).size() > start.size(),
+                     qPrintable(answerer.texts.at(i)));
             QVERIFY(answerer.titles.at(i) == "Edit file" && answerer.icons.at(i) == QMessageBox::Critical);
         }
+        QVERIFY(editor.isVisible());
+        QCOMPARE(editor.result(), QDialog::Rejected); // not closed as saved
+        QCOMPARE(editor.form()->TextEditor->toPlainText(), shown);
+        modes.release();
+        QFile f(path);
+        QCOMPARE(f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(), before);
+        QCOMPARE(QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden), // no temporary file left
+                 before.isNull() ? QStringList() : QStringList{QFileInfo(path).fileName()});
     }
 };
 

@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <cstdlib>
 
 namespace {
@@ -183,6 +184,47 @@ private slots:
         QCOMPARE(answerer.titles.size(), before + 1);
     }
 
+    // Every failed Start shows on the status line with the system's reason, also when it
+    // fails as the one before did; the box still comes once per new code.
+    void failedStartOnStatusLine_data()
+    {
+        QTest::addColumn<QList<int>>("codes");  // the device's code after each Start; 0: it runs
+        QTest::addColumn<QStringList>("lines"); // the status line then
+        QTest::addColumn<int>("boxes");
+        const QString denied = "Direct capture failed: " + qt_error_string(EACCES);
+        const QString full = "Direct capture failed: " + qt_error_string(ENOSPC);
+        QTest::newRow("same fault twice") << QList<int>{EACCES, EACCES} << QStringList{denied, denied} << 1;
+        QTest::newRow("another fault") << QList<int>{EACCES, ENOSPC} << QStringList{denied, full} << 2;
+        QTest::newRow("then it runs") << QList<int>{EACCES, 0} << QStringList{denied, ""} << 1;
+        QTest::newRow("no errno") << QList<int>{-7} << QStringList{"Direct capture failed: error code -7"} << 1;
+    }
+    void failedStartOnStatusLine()
+    {
+        QFETCH(QList<int>, codes);
+        ModalAnswerer answerer;
+        CapturePanel panel;
+        connect(&panel, &CapturePanel::signal_dd_set_config, this,
+                [](const StatsThreadInfo &info) { std::free(info.diskDumpConfig.path); });
+        panel.setDevice(7, kCaps);
+        panel.statusUpdate(status(7));
+        auto *line = panel.findChild<QLabel *>("capture_status_label");
+        QVERIFY(line);
+        QCOMPARE(line->textFormat(), Qt::PlainText);
+        QStringList lines;
+        for (int code : codes) {
+            line->setText("left over");
+            QTest::mouseClick(panel.form()->capture_start_btn, Qt::LeftButton);
+            QCOMPARE(line->text(), QString()); // a new attempt starts with a clean line
+            StatsThreadInfo info = status(7, code);
+            info.diskDumpStatus.running = code == 0;
+            panel.statusUpdate(info);
+            lines << line->text();
+        }
+        QTEST(lines, "lines");
+        QTEST(int(answerer.titles.size()), "boxes");
+        QCOMPARE(answerer.titles.filter("Direct Capture").size(), answerer.titles.size());
+    }
+
     void browse_data()
     {
         QTest::addColumn<QString>("answer"); // empty: cancelled
@@ -229,17 +271,39 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("text");
-        QTest::newRow("below a KiB") << "bytes" << "1023" << "1023 Bytes";
-        QTest::newRow("one KiB") << "bytes" << "1024" << "1.00 KBytes";
-        QTest::newRow("MiB with fraction") << "bytes" << "1572864" << "1.50 MBytes";
-        QTest::newRow("one GiB") << "bytes" << "1073741824" << "1.00 GBytes";
-        QTest::newRow("slider below a GiB") << "slider" << "1023" << "1023 MBytes";
-        QTest::newRow("slider at a GiB") << "slider" << "1024" << "1.00 GBytes";
-        QTest::newRow("slider maximum") << "slider" << "8192" << "8.00 GBytes";
-        QTest::newRow("last dot only") << "name" << "trace.old.pcapng|1" << "trace.old.pcap";
-        QTest::newRow("no dot") << "name" << "dump|2" << "dump.erf";
-        QTest::newRow("emptied list") << "name" << "dump.erf|-1" << "dump.pcapng";
-        QTest::newRow("dotted folder") << "name" << "/data/run.2/dump|1" << "/data/run.2/dump.pcap";
+        QTest::newRow("below a KiB") << "bytes"
+                                     << "1023"
+                                     << "1023 Bytes";
+        QTest::newRow("one KiB") << "bytes"
+                                 << "1024"
+                                 << "1.00 KBytes";
+        QTest::newRow("MiB with fraction") << "bytes"
+                                           << "1572864"
+                                           << "1.50 MBytes";
+        QTest::newRow("one GiB") << "bytes"
+                                 << "1073741824"
+                                 << "1.00 GBytes";
+        QTest::newRow("slider below a GiB") << "slider"
+                                            << "1023"
+                                            << "1023 MBytes";
+        QTest::newRow("slider at a GiB") << "slider"
+                                         << "1024"
+                                         << "1.00 GBytes";
+        QTest::newRow("slider maximum") << "slider"
+                                        << "8192"
+                                        << "8.00 GBytes";
+        QTest::newRow("last dot only") << "name"
+                                       << "trace.old.pcapng|1"
+                                       << "trace.old.pcap";
+        QTest::newRow("no dot") << "name"
+                                << "dump|2"
+                                << "dump.erf";
+        QTest::newRow("emptied list") << "name"
+                                      << "dump.erf|-1"
+                                      << "dump.pcapng";
+        QTest::newRow("dotted folder") << "name"
+                                       << "/data/run.2/dump|1"
+                                       << "/data/run.2/dump.pcap";
     }
     void texts()
     {

@@ -52,10 +52,12 @@ QString describe(const PacketFilter &f)
         return QString::fromLatin1(hex);
     };
     const std::pair<const char *, QString> fields[] = {
-        {"fields", n(f.fields)},           {"modes", n(f.modes)},           {"dst_mac", bytes(f.dst_mac, 6)},
-        {"src_mac", bytes(f.src_mac, 6)},  {"dst_ip", bytes(f.dst_ip, 16)}, {"src_ip", bytes(f.src_ip, 16)},
-        {"dst_port", n(f.dst_port)},       {"src_port", n(f.src_port)},     {"mac_mask", n(f.mac_mask)},
-        {"dst_ip_mask", n(f.dst_ip_mask)}, {"src_ip_mask", n(f.src_ip_mask)}, {"port_mask", n(f.port_mask)}};
+        {"fields", n(f.fields)},           {"modes", n(f.modes)},
+        {"dst_mac", bytes(f.dst_mac, 6)},  {"src_mac", bytes(f.src_mac, 6)},
+        {"dst_ip", bytes(f.dst_ip, 16)},   {"src_ip", bytes(f.src_ip, 16)},
+        {"dst_port", n(f.dst_port)},       {"src_port", n(f.src_port)},
+        {"mac_mask", n(f.mac_mask)},       {"dst_ip_mask", n(f.dst_ip_mask)},
+        {"src_ip_mask", n(f.src_ip_mask)}, {"port_mask", n(f.port_mask)}};
     QStringList out;
     for (const auto &[name, value] : fields) {
         if (!value.isEmpty())
@@ -344,6 +346,11 @@ private slots:
         rows("both", false, {"1*2::"});
         rows("mac", true, {"00:1a:**:*:ff", ""});
         rows("mac", false, {"00:1a:2b:3c:4d:5e:6f", "001:22", "zz", "0:1:***"});
+        // A whole address with a line end after it is not an address, in full.
+        for (const char *kind : {"v4", "v6", "both", "mac"}) {
+            for (const char *text : {"fe80::1", "192.168.1.1", "00:1a:2b:3c:4d:5e"})
+                QTest::addRow("%s '%s' and a line end", kind, text) << QString(kind) << QString(text) + '\n' << false;
+        }
     }
     void validate()
     {

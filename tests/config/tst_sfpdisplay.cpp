@@ -232,7 +232,8 @@ private slots:
         QStringList shown;
         for (const QDialog *d : display.findChildren<QDialog *>()) {
             QVERIFY(d->isVisible() && !d->isModal() && d->testAttribute(Qt::WA_DeleteOnClose));
-            shown << dialogRows(*d).filter(QRegularExpression("^(10G BASE-[LS]R|Cooled Transceiver Declaration :)\\|"))
+            shown << dialogRows(*d)
+                         .filter(QRegularExpression("^(10G BASE-[LS]R|Cooled Transceiver Declaration :)\\|"))
                          .join(", ");
         }
         shown.sort();
@@ -243,6 +244,37 @@ private slots:
         closed->close();
         QTRY_VERIFY(closed.isNull());
         QCOMPARE(display.findChildren<SFPOptions *>().size(), 2);
+    }
+
+    // The module's own strings are shown as written, never taken for markup.
+    void moduleTextsArePlain_data()
+    {
+        QTest::addColumn<int>("row"); // of the identity table
+        QTest::newRow("vendor name") << 1;
+        QTest::newRow("model") << 3;
+        QTest::newRow("revision") << 4;
+        QTest::newRow("date code") << 5;
+        QTest::newRow("serial number") << 6;
+    }
+    void moduleTextsArePlain()
+    {
+        QFETCH(int, row);
+        SfpInfo info = record();
+        char *fields[] = {nullptr,
+                          info.portB.vendorName,
+                          nullptr,
+                          info.portB.model,
+                          info.portB.revision,
+                          info.portB.dateCode,
+                          info.portB.serialNumber};
+        std::strcpy(fields[row], "<b>x"); // fits the shortest field with its terminator
+        SFPDisplay display;
+        display.sfpUpdate(&info);
+        const auto *cell = qobject_cast<QLabel *>(
+            display.findChild<QGridLayout *>("identityTable")->itemAtPosition(2 * row + 1, 2)->widget());
+        QVERIFY(cell);
+        QCOMPARE(cell->text(), QStringLiteral("<b>x"));
+        QCOMPARE(cell->textFormat(), Qt::PlainText);
     }
 
     // Words set apart from all others show in their own rows.
@@ -258,8 +290,8 @@ private slots:
         const QStringList codes = dialogRows(transceiver), options = dialogRows(SFPOptions(nullptr, port));
         QCOMPARE(codes.size(), 56);
         QCOMPARE(codes.filter("|Yes"),
-                 QStringList({"10G BASE-ER|Yes", "OC-192 short reach|Yes", "1000BASE-SX|Yes",
-                              "Longwave Laser (LL)|Yes", "Single Mode (SM)|Yes", "100 MBytes/Sec|Yes"}));
+                 QStringList({"10G BASE-ER|Yes", "OC-192 short reach|Yes", "1000BASE-SX|Yes", "Longwave Laser (LL)|Yes",
+                              "Single Mode (SM)|Yes", "100 MBytes/Sec|Yes"}));
         QVERIFY(codes.contains("SONET Reach Specifier|SONET IR-2"));
         QCOMPARE(options.size(), 14);
         QCOMPARE(options.filter(QRegularExpression("Inverted|Not Implemented")),
