@@ -27,7 +27,9 @@ extern "C" {
  * already announced leave (device-gone callbacks) and the new ones arrive, when
  * the library is initialised. On a malformed scenario the error is written to
  * stderr as one line naming the file (or "<text>"), line and field, and the
- * simulator is left with no devices; the answer is then -1. */
+ * simulator is left with no devices; the answer is then -1. Objects and arrays
+ * nesting deeper than 64 levels and files larger than 16 MiB are malformed
+ * (README.md). */
 int lqsim_load_scenario_text(const char *json);
 int lqsim_load_scenario_file(const char *path);
 

@@ -47,21 +47,29 @@ void printLine(const std::string &line)
     }
 }
 
-bool readWholeFile(const std::string &path, std::string *out, int *error)
+// Answers false with *why set when the file cannot be read or is larger
+// than any scenario; reading stops there, so an endless file ends too.
+bool readScenarioFile(const std::string &path, std::string *out, std::string *why)
 {
     FILE *file = std::fopen(path.c_str(), "rb");
     if (!file) {
-        *error = errno;
+        *why = std::strerror(errno);
         return false;
     }
     char buffer[16384];
     size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+    bool tooLarge = false;
+    while (!tooLarge && (n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
         out->append(buffer, n);
-    const bool failed = std::ferror(file) != 0;
-    *error = failed ? errno : 0;
+        tooLarge = out->size() > kMaxScenarioFileBytes;
+    }
+    const bool failed = !tooLarge && std::ferror(file) != 0;
+    if (failed)
+        *why = std::strerror(errno);
     std::fclose(file);
-    return !failed;
+    if (tooLarge)
+        *why = "larger than " + std::to_string(kMaxScenarioFileBytes >> 20) + " MiB";
+    return !failed && !tooLarge;
 }
 
 uint64_t wallClockMs()
@@ -438,9 +446,9 @@ int SimulatorCore::loadScenarioText(std::string_view text, const std::string &so
 int SimulatorCore::loadScenarioFile(const std::string &path)
 {
     std::string text;
-    int error = 0;
-    if (!readWholeFile(path, &text, &error)) {
-        printLine(unreadableScenarioError(path, std::strerror(error)));
+    std::string why;
+    if (!readScenarioFile(path, &text, &why)) {
+        printLine(unreadableScenarioError(path, why));
         std::lock_guard lock(m_mutex);
         removeAllDevicesLocked();
         m_libraryVersion = kDefaultLibraryVersion;

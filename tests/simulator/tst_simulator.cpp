@@ -399,8 +399,8 @@ private slots:
         QTest::addColumn<QByteArray>("json"); // null: no file at all
         QTest::addColumn<bool>("file");
         QTest::addColumn<QString>("expected"); // after "lumenquill simulator: <text>" or the path
-        auto row = [](const char *name, const QByteArray &json, const char *expected, bool file = false) {
-            QTest::newRow(name) << json << file << QString(expected);
+        auto row = [](const char *name, const QByteArray &json, const QByteArray &expected, bool file = false) {
+            QTest::newRow(name) << json << file << QString::fromUtf8(expected);
         };
         // One device, one member per line: the member on body line k is on line 3 + k.
         auto lines = [](const QList<QByteArray> &body) {
@@ -444,6 +444,20 @@ private slots:
             ":1: library_version: \"2.3\" is not a version");
         row("hardware member", with("\"traffic\": {\n\"a\": {\"load\": 2}}"),
             ":7: devices[0].traffic.a.load: must be between 0 and 1");
+        // Nesting: a hostile file must not take the process down with it. The brackets open on line 3, inside
+        // the top-level object and its devices array; the bound counts levels from the top-level object.
+        const auto nested = [](int depth) { return QByteArray(depth, '[') + QByteArray(depth, ']'); };
+        const auto inDevices = [&](int depth) { return "{\"devices\":\n[\n" + nested(depth) + "\n]}"; };
+        const auto zeros = [](int n) { return QByteArray("[0]").repeated(n); };
+        const QByteArray tooDeep = ": nested deeper than 64 levels of objects and arrays";
+        row("100 000 levels", inDevices(100000), ":3: devices" + zeros(63) + tooDeep);
+        row("100 000 levels in a file", inDevices(100000), ":3: devices" + zeros(63) + tooDeep, true);
+        row("one level too deep", inDevices(63), ":3: devices" + zeros(63) + tooDeep);
+        row("as deep as allowed", inDevices(62), ":3: devices[0]: must be an object, not [[[[");
+        row("too deep under a key", with("\"traffic\": {\"a\":\n" + nested(100000) + "}"),
+            ":7: devices[0].traffic.a" + zeros(60) + tooDeep);
+        row("too large a file", "{\"devices\": [], \"description\": \"" + QByteArray(16 << 20, ' ') + "\"}",
+            ": cannot read the scenario: larger than 16 MiB", true);
         row("missing file", QByteArray(), ": cannot read the scenario: No such file or directory", true);
         row("file with a bad MAC", badMac, ":6: devices[1].mac: \"zz\" is not a MAC address", true);
         row("whitespace-only file", "\n\n   \n", ":3: invalid JSON: ", true);
@@ -575,14 +589,18 @@ private slots:
     void controlEventsAndLinkSettingsAcrossRestart()
     {
         start(scenario({device(12, kMacA), device(14, kMacB)}), 2);
-        const QString text = stderrOf([] {
+        const QByteArray deep = device(14, kMacC, ",\"gps\":" + QByteArray(100000, '[') + QByteArray(100000, ']'));
+        const QString text = stderrOf([&] {
             QCOMPARE(lqsim_plug(device(14, "02:4C:51:00:10:01").constData()), -1); // the same MAC in other case
             QCOMPARE(lqsim_plug(device(14, "02:4c:51:00:10").constData()), -1);
+            QCOMPARE(lqsim_plug(deep.constData()), -1);
         });
         const QStringList lines = text.split('\n');
-        QCOMPARE(lines.size(), 3); // two lines and the empty rest
+        QCOMPARE(lines.size(), 4); // three lines and the empty rest
         QVERIFY(lines[0].contains("is already plugged"));
         QVERIFY(lines[1].startsWith("lumenquill simulator: <text>:1: mac: "));
+        QVERIFY2(lines[2].startsWith("lumenquill simulator: <text>:1: gps[0][0]"), qPrintable(lines[2]));
+        QVERIFY2(lines[2].endsWith(": nested deeper than 64 levels of objects and arrays"), qPrintable(lines[2]));
         QCOMPARE(lqsim_device_count(), 2);
         QCOMPARE(lqsim_set_link(kMacB, 0, 0), 0);
         QCOMPARE(lqsim_set_sfp_module(kMacA, 1, 0), 0);
