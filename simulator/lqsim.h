@@ -106,7 +106,7 @@ int lqsim_disk_dump_written(const char *mac, uint64_t *packets, uint64_t *files)
  * tell the reasons apart. LQ_FIRMWARE_UPDATE_RUNNING (-13) is not among them. */
 enum {
     LQSIM_ERR_UNKNOWN_HANDLE = -2,      /* no announced device has that handle */
-    LQSIM_ERR_INVALID_ARGUMENT = -3,    /* null pointer, index out of range */
+    LQSIM_ERR_INVALID_ARGUMENT = -3,    /* null pointer, index out of range, firmware path not bytes */
     LQSIM_ERR_NOT_SUPPORTED = -4,       /* the device type lacks the capability */
     LQSIM_ERR_BUSY = -5,                /* a firmware update is running */
     LQSIM_ERR_NOT_READY = -6,           /* capture without configuration, progress without update */
@@ -117,6 +117,13 @@ enum {
     LQSIM_ERR_NO_CRC32 = -11,           /* the process exports no CRC32Generator */
     LQSIM_ERR_INTERNAL = -12            /* the simulator itself failed (out of memory) */
 };
+
+/* Paths. LumenquillAPIFirmwareUpdateStart takes the image path the way the
+ * manager writes it: each wide character is one byte of the local 8-bit
+ * (UTF-8) path, so "/home/zoë/fw.img" arrives as ..., 0xC3, 0xAB, ...; a
+ * character above 0xFF is no byte and answers LQSIM_ERR_INVALID_ARGUMENT.
+ * The path of a DiskDumpConfig holds code points instead, which the library
+ * encodes as UTF-8. */
 
 /* Simulator clock durations. */
 enum {

@@ -388,13 +388,16 @@ int SimulatorCore::firmwareUpdateStart(uint64_t handle, const wchar_t *path)
     });
     if (ready != 0)
         return ready;
-    const std::optional<std::string> utf8 = utf8FromWide(path);
-    if (!utf8)
+    // The manager widens each byte of the local 8-bit path into one wide
+    // character; read it back the same way, or a non-ASCII path names a
+    // file that does not exist.
+    const std::optional<std::string> bytes = bytesFromWide(path);
+    if (!bytes)
         return LQSIM_ERR_INVALID_ARGUMENT;
 
     // Reading and checking the image may take a while; other threads keep
     // working meanwhile, and the device may even leave.
-    const ImageCheck image = checkImageFile(*utf8, type);
+    const ImageCheck image = checkImageFile(*bytes, type);
     if (image.code != 0)
         return image.code;
     return withDevice(handle, [&](SimulatedDevice &device, uint64_t timeline) {

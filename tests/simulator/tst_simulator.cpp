@@ -9,6 +9,7 @@
 #include "lqsim.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
@@ -152,6 +153,16 @@ QByteArray image(std::vector<uint32_t> types, bool corrupt = false)
     payload[12345] ^= uint8_t(corrupt);
     const std::vector<uint8_t> bytes = lqsim::firmwareimage::encode(header, payload);
     return QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
+}
+
+// A firmware image path as the manager's update thread passes it: each byte of the local 8-bit path
+// widened into one wide character.
+std::wstring firmwarePath(const QString &path)
+{
+    std::wstring wide;
+    for (const char byte : QFile::encodeName(path))
+        wide += wchar_t(static_cast<unsigned char>(byte));
+    return wide;
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -692,20 +703,27 @@ private slots:
         QTest::addColumn<QByteArray>("bytes"); // null: no file
         QTest::addColumn<int>("startAnswer");
         QTest::addColumn<int>("finalAnswer");
+        QTest::addColumn<bool>("codePoints"); // the path passed as code points, not as the manager's widened bytes
         const QByteArray good = image({14});
         const int unreadable = LQSIM_ERR_IMAGE_UNREADABLE, foreign = LQSIM_ERR_IMAGE_FOREIGN;
         const int wrongDevice = LQSIM_ERR_IMAGE_WRONG_DEVICE, corrupt = LQSIM_ERR_IMAGE_CORRUPT;
-        QTest::newRow("fits") << "fits.img" << good << 0 << 0;
-        QTest::newRow("non-ASCII path") << QStringLiteral("f\u00efrmware-\u00e9t\u00e9 \U0001F4E6.img") << good << 0
-                                        << 0;
-        QTest::newRow("lists several models") << "several.img" << image({3, 6, 14}) << 0 << 0;
-        QTest::newRow("missing file") << "missing.img" << QByteArray() << unreadable << 0;
-        QTest::newRow("empty path") << QString() << QByteArray() << unreadable << 0;
-        QTest::newRow("a directory") << "." << QByteArray() << unreadable << 0;
-        QTest::newRow("not an image") << "foreign.img" << QByteArray(4096, 'M') << foreign << 0;
-        QTest::newRow("cut short") << "short.img" << good.chopped(1) << foreign << 0;
-        QTest::newRow("another model's image") << "other.img" << image({10, 12}) << wrongDevice << 0;
-        QTest::newRow("corrupt payload") << "corrupt.img" << image({14}, true) << 0 << corrupt;
+        QTest::newRow("fits") << "fits.img" << good << 0 << 0 << false;
+        const QString nonAscii = QStringLiteral("f\u00efrmware-\u00e9t\u00e9 \U0001F4E6.img");
+        QTest::newRow("non-ASCII file name") << nonAscii << good << 0 << 0 << false;
+        QTest::newRow("folder named with \u00e9") << QStringLiteral("caf\u00e9/fw.img") << good << 0 << 0 << false;
+        QTest::newRow("folder named with \u00f6") << QStringLiteral("z\u00f6e/fw.img") << good << 0 << 0 << false;
+        // Code points are not what the manager passes: a Latin-1 one reads as a lone byte, which names no
+        // file here, and one above 0xFF is no byte at all.
+        QTest::newRow("code points up to 0xFF") << QStringLiteral("\u00f6l/fw.img") << good << unreadable << 0 << true;
+        QTest::newRow("code point above 0xFF") << nonAscii << good << int(LQSIM_ERR_INVALID_ARGUMENT) << 0 << true;
+        QTest::newRow("lists several models") << "several.img" << image({3, 6, 14}) << 0 << 0 << false;
+        QTest::newRow("missing file") << "missing.img" << QByteArray() << unreadable << 0 << false;
+        QTest::newRow("empty path") << QString() << QByteArray() << unreadable << 0 << false;
+        QTest::newRow("a directory") << "." << QByteArray() << unreadable << 0 << false;
+        QTest::newRow("not an image") << "foreign.img" << QByteArray(4096, 'M') << foreign << 0 << false;
+        QTest::newRow("cut short") << "short.img" << good.chopped(1) << foreign << 0 << false;
+        QTest::newRow("another model's image") << "other.img" << image({10, 12}) << wrongDevice << 0 << false;
+        QTest::newRow("corrupt payload") << "corrupt.img" << image({14}, true) << 0 << corrupt << false;
     }
     void firmwareUpdate()
     {
@@ -713,13 +731,14 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(int, startAnswer);
         QFETCH(int, finalAnswer);
+        QFETCH(bool, codePoints);
         start(scenario({device(14, kMacA)}), 1);
         const uint64_t h = handle(kMacA);
         const QString path = name.isEmpty() ? name : m_dir.filePath(name);
-        QVERIFY(bytes.isNull() || writeFile(path, bytes));
+        QVERIFY(bytes.isNull() || (QDir().mkpath(QFileInfo(path).path()) && writeFile(path, bytes)));
         uint32_t percent = 777;
         QCOMPARE(LumenquillAPIFirmwareUpdateGetProgress(h, &percent), int(LQSIM_ERR_NOT_READY));
-        const std::wstring wide = path.toStdWString();
+        const std::wstring wide = codePoints ? path.toStdWString() : firmwarePath(path);
         QCOMPARE(LumenquillAPIFirmwareUpdateStart(h, wide.c_str()), startAnswer);
         if (startAnswer != 0) {
             QCOMPARE(LumenquillAPIFirmwareUpdateGetProgress(h, &percent), int(LQSIM_ERR_NOT_READY));
@@ -797,7 +816,7 @@ private slots:
     {
         const QString imagePath = m_dir.filePath(QStringLiteral("threads.img"));
         QVERIFY(writeFile(imagePath, image({14})));
-        const std::wstring firmware = imagePath.toStdWString();
+        const std::wstring firmware = firmwarePath(imagePath);
         const char *const macs[] = {kMacA, kMacB, kMacC};
         const QByteArray json = scenario({device(10, kMacA), device(12, kMacB), device(14, kMacC)});
         start(json, 3);
