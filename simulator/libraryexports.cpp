@@ -28,7 +28,7 @@ SimulatorCore &core()
 template <typename Body> int guarded(ApiFunction function, Body &&body)
 {
     try {
-        if (const std::optional<int> code = core().faults().enter(function))
+        if (const std::optional<int> code = core().enterCall(function))
             return *code;
         return body();
     } catch (...) {
@@ -84,7 +84,7 @@ int LumenquillAPIUninitialize(void)
 uint32_t LumenquillAPIGetVersion(void)
 {
     try {
-        core().faults().enter(ApiFunction::GetVersion);
+        core().enterCall(ApiFunction::GetVersion);
         return core().libraryVersion();
     } catch (...) {
         return lqsim::kDefaultLibraryVersion;
@@ -95,7 +95,7 @@ uint32_t LumenquillAPIGetDeviceCapabilities(uint32_t deviceType)
 {
     // A pure answer by type: counted, never failed, and it needs no device.
     try {
-        core().faults().enter(ApiFunction::GetDeviceCapabilities);
+        core().enterCall(ApiFunction::GetDeviceCapabilities);
     } catch (...) {
     }
     return lqsim::capabilitiesOf(deviceType);

@@ -77,6 +77,20 @@ void lqsim_clear_failures(void);
 uint64_t lqsim_call_count(const char *function);
 void lqsim_reset_call_counts(void);
 
+/* How many device library calls (any LumenquillAPI... function but
+ * LumenquillAPIInitialize, failed calls and a second LumenquillAPIUninitialize
+ * included) were made while the library stood uninitialised after a
+ * LumenquillAPIUninitialize, counted since the latest LumenquillAPIInitialize
+ * or the library's load. A program that stops cleanly keeps it at 0 from its
+ * last LumenquillAPIUninitialize on. lqsim_reset_call_counts leaves it alone.
+ *
+ * Uninitialising takes every device's handle away at once, a firmware update
+ * still running included: its progress (and any call on the old handle)
+ * answers LQSIM_ERR_UNKNOWN_HANDLE. The device itself goes on writing the
+ * image, so after the next LumenquillAPIInitialize it is announced under a new
+ * handle with the update still running, or finished, by then. */
+uint64_t lqsim_calls_after_uninitialize(void);
+
 /* ------------------------------------------------------------ physical events */
 
 /* Bring a port's link down (up = 0) or let it come up again (up = 1). */

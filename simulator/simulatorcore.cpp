@@ -263,6 +263,13 @@ void SimulatorCore::setDeviceGoneCallback(LumenquillAPIDeviceCallback callback, 
     m_deviceGone = Callback{callback, context};
 }
 
+std::optional<int> SimulatorCore::enterCall(ApiFunction function)
+{
+    if (function != ApiFunction::Initialize && m_uninitialized)
+        ++m_callsAfterUninitialize;
+    return m_faults.enter(function);
+}
+
 int SimulatorCore::initialize()
 {
     if (t_simulatorThread) {
@@ -273,6 +280,8 @@ int SimulatorCore::initialize()
     }
     std::lock_guard lifecycle(m_lifecycleMutex);
     std::lock_guard lock(m_mutex);
+    m_uninitialized = false;
+    m_callsAfterUninitialize = 0;
     if (m_running)
         return 0;
     m_running = true;
@@ -287,6 +296,9 @@ int SimulatorCore::initialize()
 
 void SimulatorCore::stopLocked()
 {
+    // Under the lock, so that a call which finds its device still announced
+    // is not counted as coming after.
+    m_uninitialized = true;
     m_running = false;
     ++m_generation;
     m_events.clear();
@@ -318,6 +330,7 @@ int SimulatorCore::uninitialize()
     std::thread thread;
     {
         std::lock_guard lock(m_mutex);
+        m_uninitialized = true;
         if (!m_running)
             return 0;
         stopLocked();

@@ -774,6 +774,61 @@ private slots:
         QCOMPARE(runTool({LQSIM_NOCRC32_PROBE, path.toStdString()}, &output), -LQSIM_ERR_NO_CRC32);
     }
 
+    // The window closing mid-update: the handle dies with the library while the update thread still polls,
+    // the device goes on writing, and every call that comes after the stop is counted.
+    void updateRunningAtUninitialize()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("closing.img"));
+        QVERIFY(writeFile(path, image({14})));
+        start(scenario({device(14, kMacA)}), 1);
+        const uint64_t h = handle(kMacA);
+        const std::wstring wide = firmwarePath(path);
+        QCOMPARE(LumenquillAPIFirmwareUpdateStart(h, wide.c_str()), 0);
+        lqsim_advance_clock(2000);
+        std::atomic<uint64_t> polls{0};
+        std::atomic<int> last{0};
+        std::thread updater([&] { // the manager's update thread, without its pause
+            uint32_t percent = 0;
+            int answer = 0;
+            do {
+                answer = LumenquillAPIFirmwareUpdateGetProgress(h, &percent);
+                ++polls;
+            } while (answer == LQ_FIRMWARE_UPDATE_RUNNING);
+            last = answer;
+        });
+        for (int i = 0; i < 50000000 && polls < 100; ++i)
+            std::this_thread::yield();
+        QCOMPARE(LumenquillAPIUninitialize(), 0);
+        updater.join();
+        QVERIFY(polls >= 100);
+        QCOMPARE(last.load(), int(LQSIM_ERR_UNKNOWN_HANDLE));
+        QVERIFY(lqsim_calls_after_uninitialize() <= 1); // at most the poll that found the handle gone
+        // Every device library call counts from now on, whatever it answers; the control API does not.
+        const uint64_t before = lqsim_calls_after_uninitialize();
+        uint32_t percent = 777;
+        QCOMPARE(LumenquillAPIFirmwareUpdateGetProgress(h, &percent), int(LQSIM_ERR_UNKNOWN_HANDLE));
+        QCOMPARE(percent, 777u);
+        QCOMPARE(LumenquillAPIFirmwareUpdateStart(h, wide.c_str()), int(LQSIM_ERR_UNKNOWN_HANDLE));
+        QCOMPARE(LumenquillAPIGetVersion(), 0x000D0302u);
+        QCOMPARE(LumenquillAPIGetDeviceCapabilities(14), 0x58E95u);
+        QCOMPARE(LumenquillAPIAddNewDeviceCallback(&Recorder::onNewDevice, m_recorder.get()), 0);
+        QCOMPARE(LumenquillAPIUninitialize(), 0);
+        QCOMPARE(lqsim_handle_of(kMacA), uint64_t(0));
+        lqsim_advance_clock(1000);
+        QCOMPARE(lqsim_calls_after_uninitialize(), before + 6);
+        // Started again, the count starts afresh, and the device, still writing, is back under a new handle.
+        QCOMPARE(LumenquillAPIInitialize(), 0);
+        lqsim_advance_clock(0);
+        const uint64_t again = handle(kMacA);
+        QVERIFY(again != 0 && again != h);
+        QCOMPARE(LumenquillAPIFirmwareUpdateGetProgress(again, &percent), int(LQ_FIRMWARE_UPDATE_RUNNING));
+        QCOMPARE(percent, 28u); // 3 s into the update: 2 of its 7 s of writing
+        lqsim_advance_clock(5000);
+        QCOMPARE(LumenquillAPIFirmwareUpdateGetProgress(again, &percent), 0);
+        QCOMPARE(percent, 100u);
+        QCOMPARE(lqsim_calls_after_uninitialize(), uint64_t(0));
+    }
+
     void noCallbackAfterUninitialize()
     {
         start(scenario({device(10, kMacA), device(14, kMacB)}), 2);
