@@ -220,11 +220,11 @@ int LumenquillAPISetTimingTime(uint64_t handle, TimingTimeSet timeSet)
 int LumenquillAPIDiskDumpSetConfig(uint64_t handle, DiskDumpConfig config)
 {
     // The path is borrowed: the manager frees it as soon as we return.
-    return onDevice(ApiFunction::DiskDumpSetConfig, handle, config.path, [&](SimulatedDevice &d, uint64_t) {
+    return onDevice(ApiFunction::DiskDumpSetConfig, handle, config.path, [&](SimulatedDevice &d, uint64_t t) {
         std::optional<std::string> path = lqsim::utf8FromWide(config.path);
         if (!path)
             return int(LQSIM_ERR_INVALID_ARGUMENT);
-        return d.diskDumpSetConfig(config, std::move(*path));
+        return d.diskDumpSetConfig(config, std::move(*path), t);
     });
 }
 

@@ -122,7 +122,7 @@ enum {
     LQSIM_ERR_UNKNOWN_HANDLE = -2,      /* no announced device has that handle */
     LQSIM_ERR_INVALID_ARGUMENT = -3,    /* null pointer, index out of range, firmware path not bytes */
     LQSIM_ERR_NOT_SUPPORTED = -4,       /* the device type lacks the capability */
-    LQSIM_ERR_BUSY = -5,                /* a firmware update is running */
+    LQSIM_ERR_BUSY = -5,                /* a firmware update or a direct capture runs (see below) */
     LQSIM_ERR_NOT_READY = -6,           /* capture without configuration, progress without update */
     LQSIM_ERR_IMAGE_UNREADABLE = -7,    /* firmware image missing or unreadable */
     LQSIM_ERR_IMAGE_FOREIGN = -8,       /* not a LumenQuill firmware image */
@@ -131,6 +131,11 @@ enum {
     LQSIM_ERR_NO_CRC32 = -11,           /* the process exports no CRC32Generator */
     LQSIM_ERR_INTERNAL = -12            /* the simulator itself failed (out of memory) */
 };
+
+/* Busy. While a firmware update runs the device refuses a restart and a
+ * second update; while a direct capture runs it refuses a new capture
+ * configuration, keeping the running capture's files, names and rotation
+ * untouched (stop the capture first). */
 
 /* Paths. LumenquillAPIFirmwareUpdateStart takes the image path the way the
  * manager writes it: each wide character is one byte of the local 8-bit

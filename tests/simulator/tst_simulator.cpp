@@ -1084,6 +1084,52 @@ private slots:
             QCOMPARE(inFiles, reported);
     }
 
+    // A running capture refuses a new configuration, as the device is busy: the ring goes on rotating under
+    // its own names and never deletes, nor overwrites, files that merely carry the refused one's names.
+    void captureRefusesConfigurationWhileRunning()
+    {
+        startTap({});
+        startCapture(capturePath(), 64 * 1024, 3, true);
+        const auto otherPath = [&](int sequence) {
+            return m_captureDir +
+                   (sequence ? QString("/other_%1.pcapng").arg(sequence, 5, 10, QChar('0')) : "/other.pcapng");
+        };
+        QStringList kept;
+        for (int i = 0; i < 40; ++i) {
+            kept << otherPath(i);
+            QVERIFY(writeFile(kept.back(), "kept"));
+        }
+        lqsim_advance_clock(2000);
+        uint64_t openedBefore = 0;
+        writtenPackets(&openedBefore);
+        std::wstring other = otherPath(0).toStdWString();
+        const DiskDumpConfig refused{1, 0, LQ_DISK_DUMP_FORMAT_PCAPNG, {}, other.data(), 32 * 1024, 64ull << 20, 1, 0};
+        QCOMPARE(LumenquillAPIDiskDumpSetConfig(handle(kMacA), refused), int(LQSIM_ERR_BUSY));
+        lqsim_advance_clock(10000);
+        QCOMPARE(captureStatus().running, uint8_t(1));
+        for (const QString &file : kept) {
+            QFile read(file);
+            QVERIFY2(read.open(QIODevice::ReadOnly) && read.readAll() == "kept", qPrintable(file));
+        }
+        uint64_t opened = 0;
+        writtenPackets(&opened);
+        QVERIFY2(opened > openedBefore + 3, qPrintable(QString("%1 then %2").arg(openedBefore).arg(opened)));
+        QStringList ring;
+        for (uint64_t i = opened - 3; i < opened; ++i)
+            ring << capturePath(int(i));
+        QCOMPARE(captureFiles(), ring + kept);
+        DiskDumpConfig config{};
+        char path[4096] = {};
+        QCOMPARE(lqsim_last_disk_dump_config(kMacA, &config, path, sizeof path), 0);
+        QCOMPARE((QList<uint64_t>{config.maxFileSize, config.fileCount}), (QList<uint64_t>{64 * 1024, 3}));
+        QCOMPARE(QString::fromUtf8(path), capturePath());
+        // Stopped, the device takes it.
+        QCOMPARE(LumenquillAPIDiskDumpStop(handle(kMacA)), 0);
+        QCOMPARE(LumenquillAPIDiskDumpSetConfig(handle(kMacA), refused), 0);
+        QCOMPARE(lqsim_last_disk_dump_config(kMacA, &config, path, sizeof path), 0);
+        QCOMPARE(QString::fromUtf8(path), otherPath(0));
+    }
+
     // A capture that cannot write stops with the error. A disk that fills mid-capture (here a file
     // size limit) leaves the file readable up to its last complete packet.
     void writeErrorsStopTheCapture_data()
