@@ -159,6 +159,11 @@ void lqsim_reset_call_counts(void)
     core().faults().resetCallCounts();
 }
 
+uint64_t lqsim_calls_after_uninitialize(void)
+{
+    return core().callsAfterUninitialize();
+}
+
 int lqsim_set_link(const char *mac, int port, int up)
 {
     if (!mac)

@@ -28,7 +28,7 @@ SimulatorCore &core()
 template <typename Body> int guarded(ApiFunction function, Body &&body)
 {
     try {
-        if (const std::optional<int> code = core().faults().enter(function))
+        if (const std::optional<int> code = core().enterCall(function))
             return *code;
         return body();
     } catch (...) {
@@ -84,7 +84,7 @@ int LumenquillAPIUninitialize(void)
 uint32_t LumenquillAPIGetVersion(void)
 {
     try {
-        core().faults().enter(ApiFunction::GetVersion);
+        core().enterCall(ApiFunction::GetVersion);
         return core().libraryVersion();
     } catch (...) {
         return lqsim::kDefaultLibraryVersion;
@@ -95,7 +95,7 @@ uint32_t LumenquillAPIGetDeviceCapabilities(uint32_t deviceType)
 {
     // A pure answer by type: counted, never failed, and it needs no device.
     try {
-        core().faults().enter(ApiFunction::GetDeviceCapabilities);
+        core().enterCall(ApiFunction::GetDeviceCapabilities);
     } catch (...) {
     }
     return lqsim::capabilitiesOf(deviceType);
@@ -220,11 +220,11 @@ int LumenquillAPISetTimingTime(uint64_t handle, TimingTimeSet timeSet)
 int LumenquillAPIDiskDumpSetConfig(uint64_t handle, DiskDumpConfig config)
 {
     // The path is borrowed: the manager frees it as soon as we return.
-    return onDevice(ApiFunction::DiskDumpSetConfig, handle, config.path, [&](SimulatedDevice &d, uint64_t) {
+    return onDevice(ApiFunction::DiskDumpSetConfig, handle, config.path, [&](SimulatedDevice &d, uint64_t t) {
         std::optional<std::string> path = lqsim::utf8FromWide(config.path);
         if (!path)
             return int(LQSIM_ERR_INVALID_ARGUMENT);
-        return d.diskDumpSetConfig(config, std::move(*path));
+        return d.diskDumpSetConfig(config, std::move(*path), t);
     });
 }
 

@@ -27,7 +27,9 @@ extern "C" {
  * already announced leave (device-gone callbacks) and the new ones arrive, when
  * the library is initialised. On a malformed scenario the error is written to
  * stderr as one line naming the file (or "<text>"), line and field, and the
- * simulator is left with no devices; the answer is then -1. */
+ * simulator is left with no devices; the answer is then -1. Objects and arrays
+ * nesting deeper than 64 levels and files larger than 16 MiB are malformed
+ * (README.md). */
 int lqsim_load_scenario_text(const char *json);
 int lqsim_load_scenario_file(const char *path);
 
@@ -75,6 +77,20 @@ void lqsim_clear_failures(void);
 uint64_t lqsim_call_count(const char *function);
 void lqsim_reset_call_counts(void);
 
+/* How many device library calls (any LumenquillAPI... function but
+ * LumenquillAPIInitialize, failed calls and a second LumenquillAPIUninitialize
+ * included) were made while the library stood uninitialised after a
+ * LumenquillAPIUninitialize, counted since the latest LumenquillAPIInitialize
+ * or the library's load. A program that stops cleanly keeps it at 0 from its
+ * last LumenquillAPIUninitialize on. lqsim_reset_call_counts leaves it alone.
+ *
+ * Uninitialising takes every device's handle away at once, a firmware update
+ * still running included: its progress (and any call on the old handle)
+ * answers LQSIM_ERR_UNKNOWN_HANDLE. The device itself goes on writing the
+ * image, so after the next LumenquillAPIInitialize it is announced under a new
+ * handle with the update still running, or finished, by then. */
+uint64_t lqsim_calls_after_uninitialize(void);
+
 /* ------------------------------------------------------------ physical events */
 
 /* Bring a port's link down (up = 0) or let it come up again (up = 1). */
@@ -104,9 +120,9 @@ int lqsim_disk_dump_written(const char *mac, uint64_t *packets, uint64_t *files)
  * tell the reasons apart. LQ_FIRMWARE_UPDATE_RUNNING (-13) is not among them. */
 enum {
     LQSIM_ERR_UNKNOWN_HANDLE = -2,      /* no announced device has that handle */
-    LQSIM_ERR_INVALID_ARGUMENT = -3,    /* null pointer, index out of range */
+    LQSIM_ERR_INVALID_ARGUMENT = -3,    /* null pointer, index out of range, firmware path not bytes */
     LQSIM_ERR_NOT_SUPPORTED = -4,       /* the device type lacks the capability */
-    LQSIM_ERR_BUSY = -5,                /* a firmware update is running */
+    LQSIM_ERR_BUSY = -5,                /* a firmware update or a direct capture runs (see below) */
     LQSIM_ERR_NOT_READY = -6,           /* capture without configuration, progress without update */
     LQSIM_ERR_IMAGE_UNREADABLE = -7,    /* firmware image missing or unreadable */
     LQSIM_ERR_IMAGE_FOREIGN = -8,       /* not a LumenQuill firmware image */
@@ -115,6 +131,18 @@ enum {
     LQSIM_ERR_NO_CRC32 = -11,           /* the process exports no CRC32Generator */
     LQSIM_ERR_INTERNAL = -12            /* the simulator itself failed (out of memory) */
 };
+
+/* Busy. While a firmware update runs the device refuses a restart and a
+ * second update; while a direct capture runs it refuses a new capture
+ * configuration, keeping the running capture's files, names and rotation
+ * untouched (stop the capture first). */
+
+/* Paths. LumenquillAPIFirmwareUpdateStart takes the image path the way the
+ * manager writes it: each wide character is one byte of the local 8-bit
+ * (UTF-8) path, so "/home/zoë/fw.img" arrives as ..., 0xC3, 0xAB, ...; a
+ * character above 0xFF is no byte and answers LQSIM_ERR_INVALID_ARGUMENT.
+ * The path of a DiskDumpConfig holds code points instead, which the library
+ * encodes as UTF-8. */
 
 /* Simulator clock durations. */
 enum {

@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <initializer_list>
 #include <limits>
+#include <new>
+#include <vector>
 
 namespace lqsim {
 
@@ -370,23 +372,87 @@ std::string syntaxError(std::string_view text, const std::string &source, const 
     return errorLine(source, lineAtOffset(text, offset), "invalid JSON: " + what);
 }
 
+// Thrown by the parser callback at the first container past the bound.
+struct TooDeep {};
+
+// The offset and path of the first object or array nested deeper than
+// kMaxScenarioNesting. Only asked once the parser has accepted the text up to
+// that container, so a plain scan finds strings and brackets where the parser
+// did. Keys are shown as written, escapes and all.
+size_t findTooDeep(std::string_view text, JsonPath *path)
+{
+    struct Level {
+        bool isArray = false;
+        size_t index = 0;
+        std::string key;
+    };
+    std::vector<Level> open;
+    std::string lastString;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '"') {
+            const size_t start = ++i;
+            while (i < text.size() && text[i] != '"')
+                i += text[i] == '\\' ? 2 : 1;
+            lastString = std::string(text.substr(start, std::min(i, text.size()) - start));
+        } else if (c == ':' && !open.empty()) {
+            open.back().key = lastString;
+        } else if (c == ',' && !open.empty()) {
+            ++open.back().index;
+        } else if (c == '{' || c == '[') {
+            if (open.size() >= size_t(kMaxScenarioNesting)) {
+                path->clear();
+                for (const Level &parent : open)
+                    path->push_back({parent.isArray ? std::string() : parent.key, parent.index, parent.isArray});
+                return i;
+            }
+            open.push_back({c == '[', 0, {}});
+        } else if ((c == '}' || c == ']') && !open.empty()) {
+            open.pop_back();
+        }
+    }
+    return text.size();
+}
+
 template <typename Result, typename Reader>
 bool parseWith(std::string_view text, const std::string &source, const char *rootName, Reader read, Result *out,
                std::string *error)
 {
-    json value;
-    try {
-        value = json::parse(text.begin(), text.end());
-    } catch (const json::parse_error &e) {
-        *error = syntaxError(text, source, e);
-        return false;
-    }
-    try {
-        *out = read(value);
+    // The parser itself keeps its own stack, but everything after it (the
+    // readers, dump(), the line finder) recurses along the nesting.
+    const auto boundDepth = [](int depth, json::parse_event_t event, json &) {
+        const bool opens = event == json::parse_event_t::object_start || event == json::parse_event_t::array_start;
+        if (opens && depth >= kMaxScenarioNesting)
+            throw TooDeep{};
         return true;
-    } catch (const FieldError &e) {
-        const std::string path = e.path.empty() ? std::string(rootName) : jsonPathText(e.path);
-        *error = errorLine(source, jsonLineOf(text, e.path), path + ": " + e.message);
+    };
+    const auto fieldError = [&](const JsonPath &at, int line, const std::string &message) {
+        const std::string path = at.empty() ? std::string(rootName) : jsonPathText(at);
+        *error = errorLine(source, line, path + ": " + message);
+        return false;
+    };
+    try {
+        json value;
+        try {
+            value = json::parse(text.begin(), text.end(), boundDepth);
+        } catch (const json::parse_error &e) {
+            *error = syntaxError(text, source, e);
+            return false;
+        } catch (const TooDeep &) {
+            JsonPath at;
+            const size_t offset = findTooDeep(text, &at);
+            return fieldError(at, lineAtOffset(text, offset),
+                              "nested deeper than " + std::to_string(kMaxScenarioNesting) +
+                                  " levels of objects and arrays");
+        }
+        try {
+            *out = read(value);
+            return true;
+        } catch (const FieldError &e) {
+            return fieldError(e.path, jsonLineOf(text, e.path), e.message);
+        }
+    } catch (const std::bad_alloc &) {
+        *error = errorLine(source, 0, "too large to read: out of memory");
         return false;
     }
 }

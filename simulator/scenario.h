@@ -21,6 +21,14 @@ namespace lqsim {
 // 2.3.13.0, the only library version the manager accepts.
 constexpr uint32_t kDefaultLibraryVersion = 0x000D0302;
 
+// Objects and arrays nest at most this deep in a scenario (the top-level
+// object is level 1). Real scenarios need six levels; the bound is there so
+// that a hostile file is refused before anything walks it recursively.
+constexpr int kMaxScenarioNesting = 64;
+// Scenario files larger than this are refused unread, so that a path to an
+// endless file (a device, a pipe) cannot exhaust memory.
+constexpr size_t kMaxScenarioFileBytes = 16u << 20;
+
 struct DeviceDescription {
     uint32_t type = 0;
     MacAddress mac{};

@@ -232,12 +232,18 @@ int SimulatedDevice::timingStatus(uint64_t timelineMs, TimingStatus *out)
     return 0;
 }
 
-int SimulatedDevice::diskDumpSetConfig(const DiskDumpConfig &config, std::string pathUtf8)
+int SimulatedDevice::diskDumpSetConfig(const DiskDumpConfig &config, std::string pathUtf8, uint64_t timelineMs)
 {
     if (!has(LQ_CAP_CONFIGURABLE))
         return LQSIM_ERR_NOT_SUPPORTED;
     if (config.fileFormat != LQ_DISK_DUMP_FORMAT_PCAPNG)
         return LQSIM_ERR_NOT_SUPPORTED;
+    // The running capture names, rotates and deletes its files by its own
+    // configuration; the device takes a new one only once it has stopped,
+    // which a capture with a file count may have done by itself by now.
+    pumpDiskDump(timelineMs);
+    if (m_diskDump.running())
+        return LQSIM_ERR_BUSY;
     m_diskDump.configure(config, std::move(pathUtf8));
     return 0;
 }

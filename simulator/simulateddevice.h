@@ -71,7 +71,8 @@ public:
     int linkStatus(uint64_t timelineMs, LinkStatus *out);
     int statistics(uint64_t timelineMs, DeviceStatistics *out);
     int timingStatus(uint64_t timelineMs, TimingStatus *out);
-    int diskDumpSetConfig(const DiskDumpConfig &config, std::string pathUtf8);
+    // LQSIM_ERR_BUSY while a capture runs.
+    int diskDumpSetConfig(const DiskDumpConfig &config, std::string pathUtf8, uint64_t timelineMs);
     int diskDumpStart(uint64_t timelineMs);
     int diskDumpStop(uint64_t timelineMs);
     // Periodic work of the capture writer, up to timelineMs.

@@ -47,21 +47,29 @@ void printLine(const std::string &line)
     }
 }
 
-bool readWholeFile(const std::string &path, std::string *out, int *error)
+// Answers false with *why set when the file cannot be read or is larger
+// than any scenario; reading stops there, so an endless file ends too.
+bool readScenarioFile(const std::string &path, std::string *out, std::string *why)
 {
     FILE *file = std::fopen(path.c_str(), "rb");
     if (!file) {
-        *error = errno;
+        *why = std::strerror(errno);
         return false;
     }
     char buffer[16384];
     size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+    bool tooLarge = false;
+    while (!tooLarge && (n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
         out->append(buffer, n);
-    const bool failed = std::ferror(file) != 0;
-    *error = failed ? errno : 0;
+        tooLarge = out->size() > kMaxScenarioFileBytes;
+    }
+    const bool failed = !tooLarge && std::ferror(file) != 0;
+    if (failed)
+        *why = std::strerror(errno);
     std::fclose(file);
-    return !failed;
+    if (tooLarge)
+        *why = "larger than " + std::to_string(kMaxScenarioFileBytes >> 20) + " MiB";
+    return !failed && !tooLarge;
 }
 
 uint64_t wallClockMs()
@@ -255,6 +263,13 @@ void SimulatorCore::setDeviceGoneCallback(LumenquillAPIDeviceCallback callback, 
     m_deviceGone = Callback{callback, context};
 }
 
+std::optional<int> SimulatorCore::enterCall(ApiFunction function)
+{
+    if (function != ApiFunction::Initialize && m_uninitialized)
+        ++m_callsAfterUninitialize;
+    return m_faults.enter(function);
+}
+
 int SimulatorCore::initialize()
 {
     if (t_simulatorThread) {
@@ -265,6 +280,8 @@ int SimulatorCore::initialize()
     }
     std::lock_guard lifecycle(m_lifecycleMutex);
     std::lock_guard lock(m_mutex);
+    m_uninitialized = false;
+    m_callsAfterUninitialize = 0;
     if (m_running)
         return 0;
     m_running = true;
@@ -279,6 +296,9 @@ int SimulatorCore::initialize()
 
 void SimulatorCore::stopLocked()
 {
+    // Under the lock, so that a call which finds its device still announced
+    // is not counted as coming after.
+    m_uninitialized = true;
     m_running = false;
     ++m_generation;
     m_events.clear();
@@ -310,6 +330,7 @@ int SimulatorCore::uninitialize()
     std::thread thread;
     {
         std::lock_guard lock(m_mutex);
+        m_uninitialized = true;
         if (!m_running)
             return 0;
         stopLocked();
@@ -380,13 +401,16 @@ int SimulatorCore::firmwareUpdateStart(uint64_t handle, const wchar_t *path)
     });
     if (ready != 0)
         return ready;
-    const std::optional<std::string> utf8 = utf8FromWide(path);
-    if (!utf8)
+    // The manager widens each byte of the local 8-bit path into one wide
+    // character; read it back the same way, or a non-ASCII path names a
+    // file that does not exist.
+    const std::optional<std::string> bytes = bytesFromWide(path);
+    if (!bytes)
         return LQSIM_ERR_INVALID_ARGUMENT;
 
     // Reading and checking the image may take a while; other threads keep
     // working meanwhile, and the device may even leave.
-    const ImageCheck image = checkImageFile(*utf8, type);
+    const ImageCheck image = checkImageFile(*bytes, type);
     if (image.code != 0)
         return image.code;
     return withDevice(handle, [&](SimulatedDevice &device, uint64_t timeline) {
@@ -438,9 +462,9 @@ int SimulatorCore::loadScenarioText(std::string_view text, const std::string &so
 int SimulatorCore::loadScenarioFile(const std::string &path)
 {
     std::string text;
-    int error = 0;
-    if (!readWholeFile(path, &text, &error)) {
-        printLine(unreadableScenarioError(path, std::strerror(error)));
+    std::string why;
+    if (!readScenarioFile(path, &text, &why)) {
+        printLine(unreadableScenarioError(path, why));
         std::lock_guard lock(m_mutex);
         removeAllDevicesLocked();
         m_libraryVersion = kDefaultLibraryVersion;

@@ -15,11 +15,13 @@
 #include "lumenquillapi.h"
 #include "simulateddevice.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -34,6 +36,14 @@ public:
     static SimulatorCore &instance();
 
     FaultInjector &faults() { return m_faults; }
+
+    // Every device library function calls this first: counts the call,
+    // notes it when it comes after an uninitialise, and answers the code an
+    // injected failure makes it fail with, if any.
+    std::optional<int> enterCall(ApiFunction function);
+    // Calls other than initialise made after an uninitialise left the library
+    // stopped, since the last initialise.
+    uint64_t callsAfterUninitialize() const { return m_callsAfterUninitialize; }
 
     // ---- the library side
     void setNewDeviceCallback(LumenquillAPIDeviceCallback callback, void *context);
@@ -120,6 +130,9 @@ private:
     void sendAwayLocked(SimulatedDevice &device);
 
     FaultInjector m_faults;
+    // Atomics, not the lock: counting must not order the callers' calls.
+    std::atomic<bool> m_uninitialized{false}; // by a call, not merely never started
+    std::atomic<uint64_t> m_callsAfterUninitialize{0};
 
     // Serialises initialise and uninitialise callers with each other, so that
     // an uninitialise returns only once the thread has really stopped.

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 LumenQuill Manager developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// Wide string to UTF-8.
+// Wide strings to the bytes of a path.
 
 #include "widestring.h"
 
@@ -35,6 +35,20 @@ std::optional<std::string> utf8FromWide(const wchar_t *text, size_t maxLength)
             out += char(0x80 | ((c >> 6) & 0x3F));
             out += char(0x80 | (c & 0x3F));
         }
+    }
+    return out;
+}
+
+std::optional<std::string> bytesFromWide(const wchar_t *text, size_t maxLength)
+{
+    if (!text)
+        return std::nullopt;
+    std::string out;
+    for (size_t i = 0; text[i] != L'\0'; ++i) {
+        const auto c = static_cast<uint32_t>(text[i]);
+        if (i >= maxLength || c > 0xFF)
+            return std::nullopt;
+        out += static_cast<char>(c);
     }
     return out;
 }

@@ -9,6 +9,7 @@
 #include "lqsim.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
@@ -152,6 +153,16 @@ QByteArray image(std::vector<uint32_t> types, bool corrupt = false)
     payload[12345] ^= uint8_t(corrupt);
     const std::vector<uint8_t> bytes = lqsim::firmwareimage::encode(header, payload);
     return QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
+}
+
+// A firmware image path as the manager's update thread passes it: each byte of the local 8-bit path
+// widened into one wide character.
+std::wstring firmwarePath(const QString &path)
+{
+    std::wstring wide;
+    for (const char byte : QFile::encodeName(path))
+        wide += wchar_t(static_cast<unsigned char>(byte));
+    return wide;
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -399,8 +410,8 @@ private slots:
         QTest::addColumn<QByteArray>("json"); // null: no file at all
         QTest::addColumn<bool>("file");
         QTest::addColumn<QString>("expected"); // after "lumenquill simulator: <text>" or the path
-        auto row = [](const char *name, const QByteArray &json, const char *expected, bool file = false) {
-            QTest::newRow(name) << json << file << QString(expected);
+        auto row = [](const char *name, const QByteArray &json, const QByteArray &expected, bool file = false) {
+            QTest::newRow(name) << json << file << QString::fromUtf8(expected);
         };
         // One device, one member per line: the member on body line k is on line 3 + k.
         auto lines = [](const QList<QByteArray> &body) {
@@ -444,6 +455,20 @@ private slots:
             ":1: library_version: \"2.3\" is not a version");
         row("hardware member", with("\"traffic\": {\n\"a\": {\"load\": 2}}"),
             ":7: devices[0].traffic.a.load: must be between 0 and 1");
+        // Nesting: a hostile file must not take the process down with it. The brackets open on line 3, inside
+        // the top-level object and its devices array; the bound counts levels from the top-level object.
+        const auto nested = [](int depth) { return QByteArray(depth, '[') + QByteArray(depth, ']'); };
+        const auto inDevices = [&](int depth) { return "{\"devices\":\n[\n" + nested(depth) + "\n]}"; };
+        const auto zeros = [](int n) { return QByteArray("[0]").repeated(n); };
+        const QByteArray tooDeep = ": nested deeper than 64 levels of objects and arrays";
+        row("100 000 levels", inDevices(100000), ":3: devices" + zeros(63) + tooDeep);
+        row("100 000 levels in a file", inDevices(100000), ":3: devices" + zeros(63) + tooDeep, true);
+        row("one level too deep", inDevices(63), ":3: devices" + zeros(63) + tooDeep);
+        row("as deep as allowed", inDevices(62), ":3: devices[0]: must be an object, not [[[[");
+        row("too deep under a key", with("\"traffic\": {\"a\":\n" + nested(100000) + "}"),
+            ":7: devices[0].traffic.a" + zeros(60) + tooDeep);
+        row("too large a file", "{\"devices\": [], \"description\": \"" + QByteArray(16 << 20, ' ') + "\"}",
+            ": cannot read the scenario: larger than 16 MiB", true);
         row("missing file", QByteArray(), ": cannot read the scenario: No such file or directory", true);
         row("file with a bad MAC", badMac, ":6: devices[1].mac: \"zz\" is not a MAC address", true);
         row("whitespace-only file", "\n\n   \n", ":3: invalid JSON: ", true);
@@ -575,14 +600,18 @@ private slots:
     void controlEventsAndLinkSettingsAcrossRestart()
     {
         start(scenario({device(12, kMacA), device(14, kMacB)}), 2);
-        const QString text = stderrOf([] {
+        const QByteArray deep = device(14, kMacC, ",\"gps\":" + QByteArray(100000, '[') + QByteArray(100000, ']'));
+        const QString text = stderrOf([&] {
             QCOMPARE(lqsim_plug(device(14, "02:4C:51:00:10:01").constData()), -1); // the same MAC in other case
             QCOMPARE(lqsim_plug(device(14, "02:4c:51:00:10").constData()), -1);
+            QCOMPARE(lqsim_plug(deep.constData()), -1);
         });
         const QStringList lines = text.split('\n');
-        QCOMPARE(lines.size(), 3); // two lines and the empty rest
+        QCOMPARE(lines.size(), 4); // three lines and the empty rest
         QVERIFY(lines[0].contains("is already plugged"));
         QVERIFY(lines[1].startsWith("lumenquill simulator: <text>:1: mac: "));
+        QVERIFY2(lines[2].startsWith("lumenquill simulator: <text>:1: gps[0][0]"), qPrintable(lines[2]));
+        QVERIFY2(lines[2].endsWith(": nested deeper than 64 levels of objects and arrays"), qPrintable(lines[2]));
         QCOMPARE(lqsim_device_count(), 2);
         QCOMPARE(lqsim_set_link(kMacB, 0, 0), 0);
         QCOMPARE(lqsim_set_sfp_module(kMacA, 1, 0), 0);
@@ -674,20 +703,27 @@ private slots:
         QTest::addColumn<QByteArray>("bytes"); // null: no file
         QTest::addColumn<int>("startAnswer");
         QTest::addColumn<int>("finalAnswer");
+        QTest::addColumn<bool>("codePoints"); // the path passed as code points, not as the manager's widened bytes
         const QByteArray good = image({14});
         const int unreadable = LQSIM_ERR_IMAGE_UNREADABLE, foreign = LQSIM_ERR_IMAGE_FOREIGN;
         const int wrongDevice = LQSIM_ERR_IMAGE_WRONG_DEVICE, corrupt = LQSIM_ERR_IMAGE_CORRUPT;
-        QTest::newRow("fits") << "fits.img" << good << 0 << 0;
-        QTest::newRow("non-ASCII path") << QStringLiteral("f\u00efrmware-\u00e9t\u00e9 \U0001F4E6.img") << good << 0
-                                        << 0;
-        QTest::newRow("lists several models") << "several.img" << image({3, 6, 14}) << 0 << 0;
-        QTest::newRow("missing file") << "missing.img" << QByteArray() << unreadable << 0;
-        QTest::newRow("empty path") << QString() << QByteArray() << unreadable << 0;
-        QTest::newRow("a directory") << "." << QByteArray() << unreadable << 0;
-        QTest::newRow("not an image") << "foreign.img" << QByteArray(4096, 'M') << foreign << 0;
-        QTest::newRow("cut short") << "short.img" << good.chopped(1) << foreign << 0;
-        QTest::newRow("another model's image") << "other.img" << image({10, 12}) << wrongDevice << 0;
-        QTest::newRow("corrupt payload") << "corrupt.img" << image({14}, true) << 0 << corrupt;
+        QTest::newRow("fits") << "fits.img" << good << 0 << 0 << false;
+        const QString nonAscii = QStringLiteral("f\u00efrmware-\u00e9t\u00e9 \U0001F4E6.img");
+        QTest::newRow("non-ASCII file name") << nonAscii << good << 0 << 0 << false;
+        QTest::newRow("folder named with \u00e9") << QStringLiteral("caf\u00e9/fw.img") << good << 0 << 0 << false;
+        QTest::newRow("folder named with \u00f6") << QStringLiteral("z\u00f6e/fw.img") << good << 0 << 0 << false;
+        // Code points are not what the manager passes: a Latin-1 one reads as a lone byte, which names no
+        // file here, and one above 0xFF is no byte at all.
+        QTest::newRow("code points up to 0xFF") << QStringLiteral("\u00f6l/fw.img") << good << unreadable << 0 << true;
+        QTest::newRow("code point above 0xFF") << nonAscii << good << int(LQSIM_ERR_INVALID_ARGUMENT) << 0 << true;
+        QTest::newRow("lists several models") << "several.img" << image({3, 6, 14}) << 0 << 0 << false;
+        QTest::newRow("missing file") << "missing.img" << QByteArray() << unreadable << 0 << false;
+        QTest::newRow("empty path") << QString() << QByteArray() << unreadable << 0 << false;
+        QTest::newRow("a directory") << "." << QByteArray() << unreadable << 0 << false;
+        QTest::newRow("not an image") << "foreign.img" << QByteArray(4096, 'M') << foreign << 0 << false;
+        QTest::newRow("cut short") << "short.img" << good.chopped(1) << foreign << 0 << false;
+        QTest::newRow("another model's image") << "other.img" << image({10, 12}) << wrongDevice << 0 << false;
+        QTest::newRow("corrupt payload") << "corrupt.img" << image({14}, true) << 0 << corrupt << false;
     }
     void firmwareUpdate()
     {
@@ -695,13 +731,14 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(int, startAnswer);
         QFETCH(int, finalAnswer);
+        QFETCH(bool, codePoints);
         start(scenario({device(14, kMacA)}), 1);
         const uint64_t h = handle(kMacA);
         const QString path = name.isEmpty() ? name : m_dir.filePath(name);
-        QVERIFY(bytes.isNull() || writeFile(path, bytes));
+        QVERIFY(bytes.isNull() || (QDir().mkpath(QFileInfo(path).path()) && writeFile(path, bytes)));
         uint32_t percent = 777;
         QCOMPARE(LumenquillAPIFirmwareUpdateGetProgress(h, &percent), int(LQSIM_ERR_NOT_READY));
-        const std::wstring wide = path.toStdWString();
+        const std::wstring wide = codePoints ? path.toStdWString() : firmwarePath(path);
         QCOMPARE(LumenquillAPIFirmwareUpdateStart(h, wide.c_str()), startAnswer);
         if (startAnswer != 0) {
             QCOMPARE(LumenquillAPIFirmwareUpdateGetProgress(h, &percent), int(LQSIM_ERR_NOT_READY));
@@ -735,6 +772,61 @@ private slots:
         // The probe answers with the library's answer, negated, as its exit code.
         QString output;
         QCOMPARE(runTool({LQSIM_NOCRC32_PROBE, path.toStdString()}, &output), -LQSIM_ERR_NO_CRC32);
+    }
+
+    // The window closing mid-update: the handle dies with the library while the update thread still polls,
+    // the device goes on writing, and every call that comes after the stop is counted.
+    void updateRunningAtUninitialize()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("closing.img"));
+        QVERIFY(writeFile(path, image({14})));
+        start(scenario({device(14, kMacA)}), 1);
+        const uint64_t h = handle(kMacA);
+        const std::wstring wide = firmwarePath(path);
+        QCOMPARE(LumenquillAPIFirmwareUpdateStart(h, wide.c_str()), 0);
+        lqsim_advance_clock(2000);
+        std::atomic<uint64_t> polls{0};
+        std::atomic<int> last{0};
+        std::thread updater([&] { // the manager's update thread, without its pause
+            uint32_t percent = 0;
+            int answer = 0;
+            do {
+                answer = LumenquillAPIFirmwareUpdateGetProgress(h, &percent);
+                ++polls;
+            } while (answer == LQ_FIRMWARE_UPDATE_RUNNING);
+            last = answer;
+        });
+        for (int i = 0; i < 50000000 && polls < 100; ++i)
+            std::this_thread::yield();
+        QCOMPARE(LumenquillAPIUninitialize(), 0);
+        updater.join();
+        QVERIFY(polls >= 100);
+        QCOMPARE(last.load(), int(LQSIM_ERR_UNKNOWN_HANDLE));
+        QVERIFY(lqsim_calls_after_uninitialize() <= 1); // at most the poll that found the handle gone
+        // Every device library call counts from now on, whatever it answers; the control API does not.
+        const uint64_t before = lqsim_calls_after_uninitialize();
+        uint32_t percent = 777;
+        QCOMPARE(LumenquillAPIFirmwareUpdateGetProgress(h, &percent), int(LQSIM_ERR_UNKNOWN_HANDLE));
+        QCOMPARE(percent, 777u);
+        QCOMPARE(LumenquillAPIFirmwareUpdateStart(h, wide.c_str()), int(LQSIM_ERR_UNKNOWN_HANDLE));
+        QCOMPARE(LumenquillAPIGetVersion(), 0x000D0302u);
+        QCOMPARE(LumenquillAPIGetDeviceCapabilities(14), 0x58E95u);
+        QCOMPARE(LumenquillAPIAddNewDeviceCallback(&Recorder::onNewDevice, m_recorder.get()), 0);
+        QCOMPARE(LumenquillAPIUninitialize(), 0);
+        QCOMPARE(lqsim_handle_of(kMacA), uint64_t(0));
+        lqsim_advance_clock(1000);
+        QCOMPARE(lqsim_calls_after_uninitialize(), before + 6);
+        // Started again, the count starts afresh, and the device, still writing, is back under a new handle.
+        QCOMPARE(LumenquillAPIInitialize(), 0);
+        lqsim_advance_clock(0);
+        const uint64_t again = handle(kMacA);
+        QVERIFY(again != 0 && again != h);
+        QCOMPARE(LumenquillAPIFirmwareUpdateGetProgress(again, &percent), int(LQ_FIRMWARE_UPDATE_RUNNING));
+        QCOMPARE(percent, 28u); // 3 s into the update: 2 of its 7 s of writing
+        lqsim_advance_clock(5000);
+        QCOMPARE(LumenquillAPIFirmwareUpdateGetProgress(again, &percent), 0);
+        QCOMPARE(percent, 100u);
+        QCOMPARE(lqsim_calls_after_uninitialize(), uint64_t(0));
     }
 
     void noCallbackAfterUninitialize()
@@ -779,7 +871,7 @@ private slots:
     {
         const QString imagePath = m_dir.filePath(QStringLiteral("threads.img"));
         QVERIFY(writeFile(imagePath, image({14})));
-        const std::wstring firmware = imagePath.toStdWString();
+        const std::wstring firmware = firmwarePath(imagePath);
         const char *const macs[] = {kMacA, kMacB, kMacC};
         const QByteArray json = scenario({device(10, kMacA), device(12, kMacB), device(14, kMacC)});
         start(json, 3);
@@ -990,6 +1082,52 @@ private slots:
             QVERIFY(inFiles < reported);
         else
             QCOMPARE(inFiles, reported);
+    }
+
+    // A running capture refuses a new configuration, as the device is busy: the ring goes on rotating under
+    // its own names and never deletes, nor overwrites, files that merely carry the refused one's names.
+    void captureRefusesConfigurationWhileRunning()
+    {
+        startTap({});
+        startCapture(capturePath(), 64 * 1024, 3, true);
+        const auto otherPath = [&](int sequence) {
+            return m_captureDir +
+                   (sequence ? QString("/other_%1.pcapng").arg(sequence, 5, 10, QChar('0')) : "/other.pcapng");
+        };
+        QStringList kept;
+        for (int i = 0; i < 40; ++i) {
+            kept << otherPath(i);
+            QVERIFY(writeFile(kept.back(), "kept"));
+        }
+        lqsim_advance_clock(2000);
+        uint64_t openedBefore = 0;
+        writtenPackets(&openedBefore);
+        std::wstring other = otherPath(0).toStdWString();
+        const DiskDumpConfig refused{1, 0, LQ_DISK_DUMP_FORMAT_PCAPNG, {}, other.data(), 32 * 1024, 64ull << 20, 1, 0};
+        QCOMPARE(LumenquillAPIDiskDumpSetConfig(handle(kMacA), refused), int(LQSIM_ERR_BUSY));
+        lqsim_advance_clock(10000);
+        QCOMPARE(captureStatus().running, uint8_t(1));
+        for (const QString &file : kept) {
+            QFile read(file);
+            QVERIFY2(read.open(QIODevice::ReadOnly) && read.readAll() == "kept", qPrintable(file));
+        }
+        uint64_t opened = 0;
+        writtenPackets(&opened);
+        QVERIFY2(opened > openedBefore + 3, qPrintable(QString("%1 then %2").arg(openedBefore).arg(opened)));
+        QStringList ring;
+        for (uint64_t i = opened - 3; i < opened; ++i)
+            ring << capturePath(int(i));
+        QCOMPARE(captureFiles(), ring + kept);
+        DiskDumpConfig config{};
+        char path[4096] = {};
+        QCOMPARE(lqsim_last_disk_dump_config(kMacA, &config, path, sizeof path), 0);
+        QCOMPARE((QList<uint64_t>{config.maxFileSize, config.fileCount}), (QList<uint64_t>{64 * 1024, 3}));
+        QCOMPARE(QString::fromUtf8(path), capturePath());
+        // Stopped, the device takes it.
+        QCOMPARE(LumenquillAPIDiskDumpStop(handle(kMacA)), 0);
+        QCOMPARE(LumenquillAPIDiskDumpSetConfig(handle(kMacA), refused), 0);
+        QCOMPARE(lqsim_last_disk_dump_config(kMacA, &config, path, sizeof path), 0);
+        QCOMPARE(QString::fromUtf8(path), otherPath(0));
     }
 
     // A capture that cannot write stops with the error. A disk that fills mid-capture (here a file
