@@ -411,7 +411,7 @@ private slots:
         // Long enough for the update's next progress poll.
         QTest::qWait(1500);
         QCOMPARE(lqsim_is_initialized(), 0);
-        // TMP QCOMPARE(lqsim_calls_after_uninitialize(), uint64_t(0));
+        QCOMPARE(lqsim_calls_after_uninitialize(), uint64_t(0));
     }
 
     // An image in a folder whose name has letters beyond ASCII is chosen with Browse and flashed; the device comes
