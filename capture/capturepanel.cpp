@@ -10,6 +10,7 @@
 #include "ui_capturepanel.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -20,6 +21,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 #include <climits>
 #include <cstdlib>
 #include <cwchar>
@@ -139,6 +142,8 @@ void CapturePanel::statusUpdate(const StatsThreadInfo &info)
                         tr("There was an error during the direct capture process.\nPlease check you have "
                            "permission to write to the specified file and disk is not full."),
                         QMessageBox::Ok, this);
+    box->setInformativeText(CaptureTexts::captureFailureDetails(
+        m_startedFile.isEmpty() ? m_ui->capture_filename->text() : m_startedFile, status.errorCode));
     box->exec();
     delete box; // already gone if the window closed meanwhile
 }
@@ -147,12 +152,17 @@ void CapturePanel::on_capture_start_btn_clicked()
 {
     if (m_handle == kNoDeviceHandle)
         return;
-    // The next status enables it again, so a second click cannot race the first.
-    m_ui->capture_start_btn->setEnabled(false);
     if (m_running) {
+        // The next status enables it again, so a second click cannot race the first.
+        m_ui->capture_start_btn->setEnabled(false);
         emit signal_dd_stop(makeRequest(m_handle));
         return;
     }
+    const QString file = m_ui->capture_filename->text();
+    if (!prepareFolder(QFileInfo(file).absolutePath()))
+        return;
+    m_ui->capture_start_btn->setEnabled(false);
+    m_startedFile = file;
     m_ui->capture_status_label->clear();
     m_startPending = true;
     StatsThreadInfo request = configRequest();
@@ -162,6 +172,28 @@ void CapturePanel::on_capture_start_btn_clicked()
     request.diskDumpConfig.path = nullptr;
     emit signal_dd_start(request);
     m_ui->capture_dropped_label->setText(CaptureTexts::byteCount(0));
+}
+
+bool CapturePanel::prepareFolder(const QString &folder)
+{
+    // A new account may have no documents folder yet: rather than a capture
+    // that fails at once, offer to make the folder.
+    if (QFileInfo::exists(folder))
+        return true;
+    const QString shown = QDir::toNativeSeparators(folder);
+    if (QMessageBox::question(this, tr("Direct Capture"),
+                              tr("The folder %1 does not exist.\nDo you want to create it?").arg(shown),
+                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return false;
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(folder).toStdString()), error);
+    if (!error)
+        return true;
+    QMessageBox::critical(
+        this, tr("Direct Capture"),
+        tr("The folder %1 could not be created.\n%2").arg(shown, QString::fromLocal8Bit(error.message().c_str())),
+        QMessageBox::Ok);
+    return false;
 }
 
 StatsThreadInfo CapturePanel::configRequest() const

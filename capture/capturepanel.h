@@ -65,6 +65,8 @@ public slots:
 
 private:
     StatsThreadInfo configRequest() const;
+    // True when the output folder exists, or the operator had it made now.
+    bool prepareFolder(const QString &folder);
     void saveLocation();
     void lockSettings(bool locked);
     void showIdle();
@@ -78,4 +80,5 @@ private:
     // Set by Start until a status shows the capture running or failed, so a
     // retry that fails with the same code as before is still reported.
     bool m_startPending = false;
+    QString m_startedFile; // the output file of the last start, for its error report
 };

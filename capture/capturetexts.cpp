@@ -8,6 +8,7 @@
 #include "lumenquillapi.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QStringList>
 
 namespace CaptureTexts {
@@ -56,14 +57,24 @@ BrowseChoice browseChoice(const QString &answer, uint32_t caps)
     return {format, answer + QLatin1String(".pcapng")};
 }
 
-QString captureFailure(int32_t errorCode)
+QString errorReason(int32_t errorCode)
 {
     // The device library reports errno values of the file it writes; anything
     // else has no reason we could name.
-    const QString reason = errorCode > 0 && errorCode < 4096
-                               ? qt_error_string(errorCode)
-                               : QCoreApplication::translate("CaptureTexts", "error code %1").arg(errorCode);
-    return QCoreApplication::translate("CaptureTexts", "Direct capture failed: %1").arg(reason);
+    return errorCode > 0 && errorCode < 4096
+               ? qt_error_string(errorCode)
+               : QCoreApplication::translate("CaptureTexts", "error code %1").arg(errorCode);
+}
+
+QString captureFailure(int32_t errorCode)
+{
+    return QCoreApplication::translate("CaptureTexts", "Direct capture failed: %1").arg(errorReason(errorCode));
+}
+
+QString captureFailureDetails(const QString &file, int32_t errorCode)
+{
+    return QCoreApplication::translate("CaptureTexts", "File: %1\nReason: %2")
+        .arg(QDir::toNativeSeparators(file), errorReason(errorCode));
 }
 
 uint64_t defaultBufferMegabytes(uint64_t physicalPages, uint64_t pageSize)

@@ -39,6 +39,11 @@ BrowseChoice browseChoice(const QString &answer, uint32_t caps);
 // The Capture tab's status line after the device reported `errorCode`
 // (non-zero): the system's reason for an errno value, the bare code otherwise.
 QString captureFailure(int32_t errorCode);
+// The system's reason for an errno value the device reported, the bare code
+// for anything else.
+QString errorReason(int32_t errorCode);
+// The lines under the "Direct Capture" box: which file, and why.
+QString captureFailureDetails(const QString &file, int32_t errorCode);
 
 // Three sixteenths of the machine's physical memory, in megabytes.
 uint64_t defaultBufferMegabytes(uint64_t physicalPages, uint64_t pageSize);

@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QScopeGuard>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -480,26 +481,65 @@ private slots:
         QVERIFY(!h.window->updateInProgress());
     }
 
-    // Start and Stop in the Capture tab with simulated traffic between. A capture
-    // that cannot write tells the operator once, not at every poll.
+    // Start and Stop in the Capture tab with simulated traffic between. A missing output folder is made on request
+    // (a fresh account has no documents folder); a capture that cannot write tells the operator once, not at every
+    // poll, with the file and the system's reason.
     void capture_data()
     {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<int>("error");
-        QTest::newRow("Wireshark's tools read the file") << "run-\u00e9.pcapng" << 0;
-        QTest::newRow("unwritable file") << "missing/run.pcapng" << ENOENT;
+        QTest::addColumn<QString>("file"); // in a temporary folder; empty: the default on a fresh home
+        QTest::addColumn<bool>("makeFolder");
+        QTest::addColumn<int>("error"); // -1: nothing starts
+        QTest::newRow("Wireshark's tools read the file") << "run-\u00e9.pcapng" << true << 0;
+        QTest::newRow("fresh home, defaults") << "" << true << 0;
+        QTest::newRow("folder made on request") << "new/deeper/run.pcapng" << true << 0;
+        QTest::newRow("folder not made") << "new/run.pcapng" << false << -1;
+        QTest::newRow("unwritable file") << "taken.pcapng" << true << EISDIR;
     }
     void capture()
     {
         QFETCH(QString, file);
+        QFETCH(bool, makeFolder);
         QFETCH(int, error);
         QTemporaryDir dir;
-        file = dir.filePath(file);
+        const QByteArray home = qgetenv("HOME");
+        const auto restoreHome = qScopeGuard([&] { qputenv("HOME", home); });
+        const bool defaults = file.isEmpty();
+        if (defaults) {
+            qputenv("HOME", dir.path().toLocal8Bit());
+            file = dir.filePath("Documents/capture.pcapng");
+        } else {
+            file = dir.filePath(file);
+        }
+        if (error == EISDIR)
+            QVERIFY(QDir().mkpath(file));
         QVERIFY(open(10));
-        h.child<QLineEdit>("capture_filename")->setText(file);
+        auto *field = h.child<QLineEdit>("capture_filename");
+        if (defaults)
+            QCOMPARE(field->text(), file);
+        else
+            field->setText(file);
+        m_boxes->setAnswer(makeFolder ? QMessageBox::Yes : QMessageBox::No);
+        lqsim_reset_call_counts();
         QPushButton *start = button("capture_start_btn");
         QVERIFY(start->isEnabled());
         start->click();
+        // Only a missing folder is asked about.
+        const QString folder = QFileInfo(file).absolutePath();
+        if (folder == dir.path())
+            QVERIFY(m_boxes->titles.isEmpty());
+        else
+            QCOMPARE(m_boxes->texts,
+                     QStringList{QString("The folder %1 does not exist.\nDo you want to create it?").arg(folder)});
+        if (error < 0) {
+            QVERIFY(start->isEnabled());
+            QVERIFY(!QFileInfo::exists(folder));
+            h.poll();
+            QCOMPARE(lqsim_call_count("LumenquillAPIDiskDumpStart"), uint64_t(0));
+            QCOMPARE(m_boxes->titles.size(), 1);
+            return;
+        }
+        m_boxes->titles.clear();
+        m_boxes->texts.clear();
         StatsThreadInfo last;
         for (int s = 0; s < 5; ++s)
             last = h.poll();
@@ -508,6 +548,10 @@ private slots:
         QTRY_VERIFY(start->isEnabled());
         if (error) {
             QTRY_COMPARE(m_boxes->titles, QStringList{"Direct Capture"});
+            QCOMPARE(m_boxes->texts.first(), QString("There was an error during the direct capture process.\nPlease "
+                                                     "check you have permission to write to the specified file and "
+                                                     "disk is not full."));
+            QCOMPARE(m_boxes->details.first(), "File: " + file + "\nReason: " + qt_error_string(error));
             QCOMPARE(start->text(), QString("Start Capture"));
             return;
         }
