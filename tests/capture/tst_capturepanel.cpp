@@ -108,7 +108,9 @@ private slots:
         QCOMPARE(config.size() + start.size() + stop.size(), 0);
         QVERIFY(ui->capture_start_btn->isEnabled());
         panel.setDevice(7, kCaps);
-        ui->capture_filename->setText(QStringLiteral("/data/trace-\u00e9.pcapng"));
+        QTemporaryDir dir; // an existing folder: a missing one is asked about first
+        const QString file = dir.filePath(QStringLiteral("trace-\u00e9.pcapng"));
+        ui->capture_filename->setText(file);
         ui->capture_loop->setChecked(true);
         ui->capture_size->setValue(0.01);
         ui->capture_count->setValue(99999);
@@ -118,7 +120,7 @@ private slots:
         QCOMPARE(config.size() + start.size(), 2);
         QVERIFY(!ui->capture_start_btn->isEnabled()); // until the next status
         const DiskDumpConfig sent = config.first().first().value<StatsThreadInfo>().diskDumpConfig;
-        QCOMPARE(QString::fromWCharArray(sent.path), QStringLiteral("/data/trace-\u00e9.pcapng"));
+        QCOMPARE(QString::fromWCharArray(sent.path), file);
         std::free(sent.path); // the worker's to free
         QCOMPARE((QList<quint64>{sent.loop, sent.fileFormat, sent.maxFileSize, sent.bufferSize, sent.fileCount,
                                  sent.maxFileDuration}),
