@@ -20,12 +20,12 @@ int DeviceSession::open(int quietMs, int maxMs)
     LumenquillAPIAddNewDeviceCallback(&DeviceSession::onNewDevice, this);
     LumenquillAPIAddDeviceGoneCallback(&DeviceSession::onDeviceGone, this);
     const int rc = LumenquillAPIInitialize();
+    m_open = true;
     if (rc != 0) {
-        // A refused start still counts as a start for the shutdown rule.
-        LumenquillAPIUninitialize();
+        // A refused start is shut down like any other.
+        close();
         return rc;
     }
-    m_open = true;
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(maxMs);
     std::unique_lock<std::mutex> lock(m_mutex);
@@ -45,6 +45,10 @@ void DeviceSession::close()
         return;
     m_open = false;
     LumenquillAPIUninitialize();
+    // The library keeps its callbacks past the shutdown; a later start in
+    // this process must not call back into a session that is gone.
+    LumenquillAPIAddNewDeviceCallback(&DeviceSession::ignore, nullptr);
+    LumenquillAPIAddDeviceGoneCallback(&DeviceSession::ignore, nullptr);
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_handles.clear();
 }
@@ -60,6 +64,8 @@ bool DeviceSession::present(uint64_t handle) const
     const std::lock_guard<std::mutex> lock(m_mutex);
     return std::find(m_handles.begin(), m_handles.end(), handle) != m_handles.end();
 }
+
+void DeviceSession::ignore(uint64_t, void *) {}
 
 void DeviceSession::onNewDevice(uint64_t handle, void *context)
 {

@@ -36,6 +36,7 @@ public:
 private:
     static void onNewDevice(uint64_t handle, void *context);
     static void onDeviceGone(uint64_t handle, void *context);
+    static void ignore(uint64_t handle, void *context);
 
     // Callbacks come on the library's thread while commands run on the main one.
     mutable std::mutex m_mutex;

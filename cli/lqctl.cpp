@@ -1215,14 +1215,13 @@ int Command::monitor()
         return fail(BadUsage, QStringLiteral("--interval must be between 0.1 and 86400 seconds"));
     MetricsExport::MonitorLoop loop(m_session, m_settings, dir);
     for (long long poll = 0; m_env.monitorPolls == 0 || poll < m_env.monitorPolls; ++poll) {
+        if (poll > 0)
+            m_env.wait(int(*interval * 1000));
+        if (m_env.stopRequested())
+            break;
         QString error;
         if (!loop.pollOnce(&error))
             *m_env.err << "lqctl: cannot write " << dir << '/' << MetricsExport::kFileName << ": " << error << '\n';
-        if (m_env.stopRequested())
-            break;
-        m_env.wait(int(*interval * 1000));
-        if (m_env.stopRequested())
-            break;
     }
     return Ok;
 }
