@@ -10,7 +10,14 @@
 #include "devicereads.h"
 #include "devicesession.h"
 
-#include <QSaveFile>
+#include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 #include <cmath>
 
@@ -246,13 +253,32 @@ QByteArray render(const std::vector<DeviceSnapshot> &devices)
 
 bool writeAtomically(const QString &dir, const QString &name, const QByteArray &data, QString *error)
 {
-    // QSaveFile writes "<name>.XXXXXX" beside the target and renames it over
-    // the target on commit; the collector only reads names ending in ".prom".
-    QSaveFile file(dir + QLatin1Char('/') + name);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+    // A hidden "<name>.XXXXXX" beside the target, renamed over it: the
+    // collector only reads names ending in ".prom", and a reader sees the old
+    // file or the new one. No fsync: the file is rewritten every interval, and
+    // a once-a-second disk flush would cost more than the poll.
+    const QByteArray target = QFile::encodeName(dir + QLatin1Char('/') + name);
+    QByteArray temporary = QFile::encodeName(dir + QStringLiteral("/.") + name) + ".XXXXXX";
+    const int fd = mkstemp(temporary.data());
+    auto failed = [&](const char *what) {
         if (error)
-            *error = file.errorString();
+            *error = QStringLiteral("%1: %2").arg(QString::fromLatin1(what), QString::fromLocal8Bit(strerror(errno)));
         return false;
+    };
+    if (fd < 0)
+        return failed("cannot create a temporary file");
+    // node_exporter reads as its own user.
+    bool ok = fchmod(fd, 0644) == 0;
+    for (qsizetype done = 0; ok && done < data.size();) {
+        const ssize_t n = ::write(fd, data.constData() + done, std::size_t(data.size() - done));
+        ok = n > 0;
+        done += n > 0 ? n : 0;
+    }
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || ::rename(temporary.constData(), target.constData()) != 0) {
+        const bool result = failed("cannot write the file");
+        ::unlink(temporary.constData());
+        return result;
     }
     return true;
 }
