@@ -17,6 +17,7 @@
 #include "featurespanel.h"
 #include "filterspanel.h"
 #include "firmwarecatalog.h"
+#include "firmwareupdatetexts.h"
 #include "logpanel.h"
 #include "networkportspanel.h"
 #include "portsettings.h"
@@ -697,13 +698,9 @@ void MainWindow::startFirmwareUpdate(uint64_t handle, const QString &path)
     if (handle == kNoDeviceHandle || m_updateInProgress)
         return;
     const QByteArray local = path.toLocal8Bit();
-    if (std::size_t(local.size()) >= kFirmwarePathBytes) {
-        QMessageBox::critical(this, QStringLiteral("Firmware Update"),
-                              QStringLiteral("The firmware file path is too long (%1 bytes; at most %2).\n"
-                                             "Please move the file to a shorter path.")
-                                  .arg(local.size())
-                                  .arg(kFirmwarePathBytes - 1),
-                              QMessageBox::Ok);
+    const QString pathProblem = FirmwareUpdateTexts::pathProblem(local);
+    if (!pathProblem.isEmpty()) {
+        QMessageBox::critical(this, FirmwareUpdateTexts::title(), pathProblem, QMessageBox::Ok);
         return;
     }
     m_updateInProgress = true;
@@ -740,14 +737,9 @@ void MainWindow::reportUpdateResult(const StatsThreadInfo &info)
 {
     if (info.handle != m_currentHandle)
         return;
+    const QString text = FirmwareUpdateTexts::result(info.updateSucceeded);
     if (info.updateSucceeded)
-        QMessageBox::information(this, QStringLiteral("Firmware Update"),
-                                 QStringLiteral("Firmware successfully updated.\n"
-                                                "Please disconnect and reconnect your Lumenquill device."),
-                                 QMessageBox::Ok);
+        QMessageBox::information(this, FirmwareUpdateTexts::title(), text, QMessageBox::Ok);
     else
-        QMessageBox::critical(this, QStringLiteral("Firmware Update"),
-                              QStringLiteral("Firmware update failed.\n"
-                                             "Please check the specified file exists and is a LumenQuill Firmware."),
-                              QMessageBox::Ok);
+        QMessageBox::critical(this, FirmwareUpdateTexts::title(), text, QMessageBox::Ok);
 }

@@ -5,6 +5,8 @@
 
 #include "capturepanel.h"
 
+#include "captureconfig.h"
+
 #include "capturetexts.h"
 #include "lumenquillapi.h"
 #include "ui_capturepanel.h"
@@ -199,15 +201,14 @@ bool CapturePanel::prepareFolder(const QString &folder)
 StatsThreadInfo CapturePanel::configRequest() const
 {
     StatsThreadInfo request = makeRequest(m_handle);
-    DiskDumpConfig &config = request.diskDumpConfig;
-    config.loop = m_ui->capture_loop->isChecked() ? 1 : 0;
-    // The only format a device writes, whatever the (possibly empty) list shows.
-    config.fileFormat = LQ_DISK_DUMP_FORMAT_PCAPNG;
-    config.path = wcsdup(m_ui->capture_filename->text().toStdWString().c_str());
-    config.maxFileSize = uint64_t(m_ui->capture_size->value() * 1024.0 * 1024.0);
-    config.bufferSize = uint64_t(m_ui->maxCacheSizeTrackBar->value()) << 20;
-    config.fileCount = uint32_t(m_ui->capture_count->value());
-    config.maxFileDuration = uint32_t(m_ui->capture_duration->value());
+    CaptureConfig::Options options;
+    options.file = m_ui->capture_filename->text();
+    options.fileSizeMegabytes = m_ui->capture_size->value();
+    options.fileCount = m_ui->capture_count->value();
+    options.loop = m_ui->capture_loop->isChecked();
+    options.fileDurationSeconds = int(m_ui->capture_duration->value());
+    options.bufferMegabytes = m_ui->maxCacheSizeTrackBar->value();
+    request.diskDumpConfig = CaptureConfig::build(options);
     return request;
 }
 

@@ -5,6 +5,8 @@
 
 #include "filtercontrol.h"
 
+#include "dpipattern.h"
+
 #include "ui_filtercontrol.h"
 
 #include <QAction>
@@ -241,23 +243,10 @@ void FilterControl::readHexText()
 
 void FilterControl::writeHexText()
 {
-    QStringList groups;
-    for (int i = 0; i < kPatternBytes; ++i) {
-        groups << ((m_mask >> i) & 1u ? QStringLiteral("%1").arg(m_pattern[size_t(i)], 2, 16, QLatin1Char('0'))
-                                      : QStringLiteral("**"));
-    }
-    m_ui->HexBox->setText(groups.join(u' '));
+    m_ui->HexBox->setText(DpiPattern::hexText(m_pattern.data(), m_mask));
 }
 
 void FilterControl::writeClearText()
 {
-    QString clear;
-    for (int i = 0; i < kPatternBytes; ++i) {
-        const QChar c(m_pattern[size_t(i)]);
-        if (!((m_mask >> i) & 1u))
-            clear += u'*';
-        else
-            clear += c.isPrint() ? c : QChar(u'.');
-    }
-    m_ui->ClearBox->setText(clear);
+    m_ui->ClearBox->setText(DpiPattern::clearText(m_pattern.data(), m_mask));
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "statsthreadinfo.h"
+#include "timingtexts.h"
 
 #include <QList>
 #include <QString>
@@ -25,17 +26,6 @@ class QLabel;
 namespace Ui {
 class TimingPanel;
 }
-
-namespace TimingTexts {
-// "System clock", "RTC", "GPS", "Manual", "SNTP"; empty for any other code.
-QString timeSourceName(int32_t source);
-// The satellite and PPS figures of GPSSats.
-QString satellitesText(const TimingStatus &status);
-// Device date (short locale format) and time, with " (UTC)".
-QString deviceTimeText(const TimingStatus &status);
-// PPS compensation of a slider value (0 or negative), "-50.06 ns".
-QString ppsDelayText(int sliderValue);
-} // namespace TimingTexts
 
 class TimingPanel : public QWidget {
     Q_OBJECT

@@ -12,9 +12,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -127,4 +129,23 @@ int sntpQuery(const char *host, uint32_t *seconds, int32_t *nanoseconds)
     *seconds = time.seconds;
     *nanoseconds = time.nanoseconds;
     return 0;
+}
+
+bool sntpWholeSecond(const char *host, uint32_t *seconds)
+{
+    constexpr int kAttempts = 10;
+    constexpr int32_t kEarliestNs = 200000000;
+    constexpr int32_t kLatestNs = 700000000;
+    constexpr auto kRetry = std::chrono::milliseconds(100);
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        uint32_t replySeconds = 0;
+        int32_t nanoseconds = 0;
+        if (sntpQuery(host, &replySeconds, &nanoseconds) >= 0 && nanoseconds >= kEarliestNs &&
+            nanoseconds <= kLatestNs) {
+            *seconds = replySeconds;
+            return true;
+        }
+        std::this_thread::sleep_for(kRetry);
+    }
+    return false;
 }

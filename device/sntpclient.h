@@ -36,3 +36,10 @@ SntpTime sntpDecodeReply(const uint8_t *reply, std::size_t length);
 // no IPv4 address); kSntpTimeout; kSntpWaitFailed; or the negative result of
 // recv. Blocks for at most about 200 ms.
 int sntpQuery(const char *host, uint32_t *seconds, int32_t *nanoseconds);
+
+// The whole second a device clock is set to: asks `host` up to ten times, a
+// tenth of a second apart, and takes the first reply that lies well inside its
+// second (0.2 to 0.7 s), so the network delay cannot carry the time across a
+// second boundary. True with *seconds set; false when no reply qualified.
+// Blocks for up to about three seconds.
+bool sntpWholeSecond(const char *host, uint32_t *seconds);

@@ -5,6 +5,7 @@
 
 #include "statsthread.h"
 
+#include "devicereads.h"
 #include "updatethread.h"
 
 #include <QThread>
@@ -50,15 +51,8 @@ void StatsThread::onNewDevice(uint64_t handle, void *context)
 {
     // Runs on the library's thread: touch nothing but the local record.
     auto *self = static_cast<StatsThread *>(context);
-    StatsThreadInfo info = makeRequest(handle);
-    if (LumenquillAPIGetDeviceType(handle, &info.deviceType) != 0)
-        return;
-    info.capabilities = LumenquillAPIGetDeviceCapabilities(info.deviceType);
-    if (LumenquillAPIGetDeviceMAC(handle, info.mac) != 0)
-        return;
-    if (LumenquillAPIGetVersions(handle, &info.versions) != 0)
-        return;
-    if ((info.capabilities & LQ_CAP_CONFIGURABLE) && LumenquillAPIGetDeviceFeatures(handle, &info.features) != 0)
+    StatsThreadInfo info;
+    if (!readDeviceIdentity(handle, info))
         return;
     emit self->signal_add_iface(info);
 }
@@ -73,27 +67,8 @@ void StatsThread::slot_get_iface_status(StatsThreadInfo request)
 {
     // A failed read anywhere drops the whole reply: the window sees a missed
     // poll and the next tick asks again.
-    StatsThreadInfo info = makeRequest(request.handle);
-    const uint64_t h = info.handle;
-    if (LumenquillAPIGetDeviceType(h, &info.deviceType) != 0)
-        return;
-    info.capabilities = LumenquillAPIGetDeviceCapabilities(info.deviceType);
-    if (LumenquillAPIGetDeviceMAC(h, info.mac) != 0 || LumenquillAPIGetVersions(h, &info.versions) != 0)
-        return;
-    const uint32_t caps = info.capabilities;
-    if (caps & LQ_CAP_CONFIGURABLE) {
-        if (LumenquillAPIGetDeviceFeatures(h, &info.features) != 0 ||
-            LumenquillAPIGetDevicePortsSpeed(h, &info.portsSpeed) != 0 ||
-            LumenquillAPIGetLinkStatus(h, &info.linkStatus) != 0 ||
-            LumenquillAPIGetDeviceExtraInfo(h, &info.extraInfo) != 0)
-            return;
-    }
-    if ((caps & (LQ_CAP_STATS_PORTS | LQ_CAP_STATS_COUNTERS_V2)) &&
-        LumenquillAPIGetStatistics(h, &info.statistics) != 0)
-        return;
-    if ((caps & LQ_CAP_TIMING) && LumenquillAPIGetTimingStatus(h, &info.timingStatus) != 0)
-        return;
-    if ((caps & LQ_CAP_CONFIGURABLE) && LumenquillAPIDiskDumpGetStatus(h, &info.diskDumpStatus) != 0)
+    StatsThreadInfo info;
+    if (!readDeviceStatus(request.handle, info))
         return;
     emit signal_status(info);
 }
@@ -153,24 +128,13 @@ void StatsThread::slot_timing_resync(StatsThreadInfo info)
         LumenquillAPISetTimingTime(info.handle, info.timingTimeSet);
         return;
     }
-    // The device takes whole seconds, so only a reply well inside its second
-    // is used: the network delay can then not carry the time across a second
-    // boundary. Up to 10 x (200 + 100) ms, during which polls wait.
-    constexpr int kAttempts = 10;
-    constexpr int32_t kEarliestNs = 200000000;
-    constexpr int32_t kLatestNs = 700000000;
-    constexpr unsigned long kRetryMs = 100;
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        uint32_t seconds = 0;
-        int32_t nanoseconds = 0;
-        if (sntpQuery(m_sntpServer.constData(), &seconds, &nanoseconds) >= 0 && nanoseconds >= kEarliestNs &&
-            nanoseconds <= kLatestNs) {
-            info.timingTimeSet.seconds = seconds;
-            info.timingTimeSet.secondsAgain = seconds;
-            LumenquillAPISetTimingTime(info.handle, info.timingTimeSet);
-            return;
-        }
-        QThread::msleep(kRetryMs);
+    // Polls wait while the clock is asked for.
+    uint32_t seconds = 0;
+    if (sntpWholeSecond(m_sntpServer.constData(), &seconds)) {
+        info.timingTimeSet.seconds = seconds;
+        info.timingTimeSet.secondsAgain = seconds;
+        LumenquillAPISetTimingTime(info.handle, info.timingTimeSet);
+        return;
     }
     emit signal_sntp_failed(QStringLiteral("Failed to get time from SNTP server"));
 }

@@ -9,26 +9,13 @@
 
 namespace {
 using W = StatisticsSample::PortWord;
-// Port-block word shown in each row, packet table then error table.
-constexpr std::array<W, 5> kPacketRows = {W::ValidPackets, W::ValidUnder64, W::Valid64To1522, W::ValidOver1522,
-                                         W::ValidBytes};
-constexpr std::array<W, 4> kErrorRows = {W::InvalidPackets, W::InvalidUnder64, W::Invalid64To1522,
-                                        W::InvalidOver1522};
+constexpr auto kPacketRows = StatisticsSample::kPacketRows;
+constexpr auto kErrorRows = StatisticsSample::kErrorRows;
 constexpr int kResetPacketRows = 9;
 constexpr int kBytesRow = 4;
 } // namespace
 
-QString rateText(uint64_t count, uint64_t intervalMs)
-{
-    if (intervalMs == 0)
-        return QStringLiteral("-");
-    return QString::asprintf("%.0lf", double(count) / (double(intervalMs) / 1000.0));
-}
-
-SQTableWidget::SQTableWidget(QWidget *parent)
-    : QTableWidget(parent)
-{
-}
+SQTableWidget::SQTableWidget(QWidget *parent) : QTableWidget(parent) {}
 
 void SQTableWidget::setLinkedTable(QTableWidget *errors)
 {
@@ -63,22 +50,20 @@ void SQTableWidget::showStatistics(const StatisticsSample &sample)
     const StatisticsSample total = sample - m_baseline;
     const StatisticsSample delta = sample - m_previous;
     const uint64_t intervalMs = delta.words[StatisticsSample::SampleTime];
-    const uint64_t packets = delta.port(m_port, W::ValidPackets) + delta.port(m_port, W::InvalidPackets);
+    const uint64_t packets = intervalPackets(delta, m_port);
 
     auto fill = [&](QTableWidget *table, int row, W word, bool share) {
         writeCell(table, row, 0, QString::asprintf("%llu", static_cast<unsigned long long>(total.port(m_port, word))));
         writeCell(table, row, 1, rateText(delta.port(m_port, word), intervalMs));
         if (!share)
             return;
-        writeCell(table, row, 2,
-                  packets ? QString::asprintf("%.2lf", double(delta.port(m_port, word)) * 100.0 / double(packets))
-                          : QStringLiteral("-"));
+        writeCell(table, row, 2, shareText(delta.port(m_port, word), packets));
     };
     for (int row = 0; row < int(kPacketRows.size()); ++row)
         fill(this, row, kPacketRows[std::size_t(row)], row != kBytesRow);
     for (int row = 0; row < int(kErrorRows.size()); ++row)
         fill(m_errors, row, kErrorRows[std::size_t(row)], true);
-    writeCell(this, kBytesRow, 2, QString::asprintf("%.2lf", double(float(bandwidthUsage(delta, m_port)))));
+    writeCell(this, kBytesRow, 2, usageText(bandwidthUsage(delta, m_port)));
 
     m_previous = sample;
 }

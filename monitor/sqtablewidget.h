@@ -39,7 +39,3 @@ private:
     bool m_resetToCurrent = false;
     int m_port = 0;
 };
-
-// The "Rate (/s)" text of a count over an interval. Two samples with the same
-// sample time have no interval; the rate is then shown as "-".
-QString rateText(uint64_t count, uint64_t intervalMs);

@@ -13,7 +13,8 @@ static_assert(sizeof(StatisticsSample) == 224, "the sample is the 28 words from 
 StatisticsSample StatisticsSample::from(const DeviceStatistics &statistics)
 {
     StatisticsSample sample;
-    std::memcpy(sample.words.data(), reinterpret_cast<const char *>(&statistics) + offsetof(DeviceStatistics, sampleTimeMs),
+    std::memcpy(sample.words.data(),
+                reinterpret_cast<const char *>(&statistics) + offsetof(DeviceStatistics, sampleTimeMs),
                 sizeof sample.words);
     return sample;
 }
@@ -42,6 +43,44 @@ double bandwidthUsage(const StatisticsSample &difference, int portIndex)
     const double used = double(difference.port(portIndex, StatisticsSample::ValidBytes)) +
                         20.0 * double(difference.port(portIndex, StatisticsSample::ValidPackets));
     return std::min(100.0, used * 100.0 / double(capacity));
+}
+
+uint64_t intervalPackets(const StatisticsSample &difference, int portIndex)
+{
+    return difference.port(portIndex, StatisticsSample::ValidPackets) +
+           difference.port(portIndex, StatisticsSample::InvalidPackets);
+}
+
+std::optional<double> ratePerSecond(uint64_t count, uint64_t intervalMs)
+{
+    if (intervalMs == 0)
+        return std::nullopt;
+    return double(count) / (double(intervalMs) / 1000.0);
+}
+
+std::optional<double> packetShare(uint64_t count, uint64_t packets)
+{
+    if (packets == 0)
+        return std::nullopt;
+    return double(count) * 100.0 / double(packets);
+}
+
+QString rateText(uint64_t count, uint64_t intervalMs)
+{
+    const std::optional<double> rate = ratePerSecond(count, intervalMs);
+    return rate ? QString::asprintf("%.0lf", *rate) : QStringLiteral("-");
+}
+
+QString shareText(uint64_t count, uint64_t packets)
+{
+    const std::optional<double> share = packetShare(count, packets);
+    return share ? QString::asprintf("%.2lf", *share) : QStringLiteral("-");
+}
+
+QString usageText(double usage)
+{
+    // The gauge takes a float: the table shows the figure the gauge shows.
+    return QString::asprintf("%.2lf", double(float(usage)));
 }
 
 QString durationText(uint64_t ms)

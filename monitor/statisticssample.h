@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 struct StatisticsSample {
     static constexpr int kWords = 28;
@@ -37,6 +38,12 @@ struct StatisticsSample {
         HardwareDropped = 10,
     };
 
+    // The rows of a port's counters tables, packet table then error table.
+    static constexpr std::array<PortWord, 5> kPacketRows = {ValidPackets, ValidUnder64, Valid64To1522, ValidOver1522,
+                                                            ValidBytes};
+    static constexpr std::array<PortWord, 4> kErrorRows = {InvalidPackets, InvalidUnder64, Invalid64To1522,
+                                                           InvalidOver1522};
+
     static StatisticsSample from(const DeviceStatistics &statistics);
 
     uint64_t port(int portIndex, PortWord word) const { return words[std::size_t(kPortBase[portIndex] + word)]; }
@@ -54,6 +61,23 @@ StatisticsSample operator-(StatisticsSample a, const StatisticsSample &b);
 // (bytes + 20 per packet for preamble and gap) / capacity, at most 100; 0 when
 // the device reports no capacity.
 double bandwidthUsage(const StatisticsSample &difference, int portIndex);
+
+// Packets of both kinds a port saw over the interval of a difference: the
+// whole that each row's share is taken of.
+uint64_t intervalPackets(const StatisticsSample &difference, int portIndex);
+// A count per second over an interval; nothing when two samples share their
+// sample time.
+std::optional<double> ratePerSecond(uint64_t count, uint64_t intervalMs);
+// A count's share of the interval's packets in percent; nothing without packets.
+std::optional<double> packetShare(uint64_t count, uint64_t packets);
+
+// The "Rate (/s)" text of a count over an interval. Two samples with the same
+// sample time have no interval; the rate is then shown as "-".
+QString rateText(uint64_t count, uint64_t intervalMs);
+// The "%" text of a count's share of the interval's packets, "-" without packets.
+QString shareText(uint64_t count, uint64_t packets);
+// The "%" text of the bytes row: the bandwidth usage as the gauge receives it.
+QString usageText(double usage);
 
 // "h:mm:ss" of a duration in milliseconds.
 QString durationText(uint64_t ms);
