@@ -260,19 +260,19 @@ class tst_Simulator : public QObject {
     }
 
     void startCapture(const QString &path, uint64_t maxSize = 0, uint32_t count = 0, bool loop = false,
-                      uint32_t duration = 0, uint64_t buffer = 64ull << 20)
+                      uint32_t duration = 0, uint64_t buffer = 64ull << 20, const char *mac = kMacA)
     {
         std::wstring wide = path.toStdWString(); // the library copies it, as the manager frees its own
         const DiskDumpConfig config{loop, 0, LQ_DISK_DUMP_FORMAT_PCAPNG, {}, wide.data(), maxSize, buffer, count,
                                     duration};
-        QCOMPARE(LumenquillAPIDiskDumpSetConfig(handle(kMacA), config), 0);
-        QCOMPARE(LumenquillAPIDiskDumpStart(handle(kMacA)), 0);
+        QCOMPARE(LumenquillAPIDiskDumpSetConfig(handle(mac), config), 0);
+        QCOMPARE(LumenquillAPIDiskDumpStart(handle(mac)), 0);
     }
 
-    DiskDumpStatus captureStatus()
+    DiskDumpStatus captureStatus(const char *mac = kMacA)
     {
         DiskDumpStatus s{};
-        [&] { QCOMPARE(LumenquillAPIDiskDumpGetStatus(handle(kMacA), &s), 0); }();
+        [&] { QCOMPARE(LumenquillAPIDiskDumpGetStatus(handle(mac), &s), 0); }();
         return s;
     }
 
@@ -1026,6 +1026,79 @@ private slots:
         const uint64_t reported = writtenPackets();
         QVERIFY(reported > 100);
         QCOMPARE(uint64_t(checkCaptures({capturePath()}, snapLength, Fcs(fcs))), reported);
+    }
+
+    // Wireshark reads the simulated traffic as real traffic: a minute of each default device, and of taps that
+    // slice, keep the FCS or forward bad frames, dissects with no malformed frame, no extraneous bytes and
+    // zero padding, bar the frames sent bad on purpose; and every protocol of the office's mix is among them.
+    void capturesDissectCleanly_data()
+    {
+        QTest::addColumn<QByteArray>("json"); // null: the compiled-in scenario
+        QTest::addColumn<QByteArray>("mac");
+        QTest::addColumn<bool>("badFrames"); // frames with a CRC error are forwarded, and must be found
+        QTest::newRow("default 1G+ GPS PoE") << QByteArray() << QByteArray("02:4c:51:00:00:01") << false;
+        QTest::newRow("default 10G GPS") << QByteArray() << QByteArray("02:4c:51:00:00:02") << false;
+        QTest::newRow("default 1G v6, sliced") << QByteArray() << QByteArray("02:4c:51:00:00:03") << false;
+        QTest::newRow("sliced short") << scenario({device(12, kMacA, R"(,"features":{"packet_slicing":1,"slicing_length":80},"seed":7)")})
+                                      << QByteArray(kMacA) << false;
+        QTest::newRow("keep crc") << scenario({device(12, kMacA, R"(,"features":{"keep_crc":1},"seed":11)")})
+                                  << QByteArray(kMacA) << false;
+        const QByteArray bad = R"(,"features":{"keep_crc":1,"transmit_crc_errors":1},"seed":5,)"
+                               R"("traffic":{"crcErrors":0.004,"collisions":0.002,"jabbers":0.002})";
+        QTest::newRow("bad frames forwarded") << scenario({device(10, kMacA, bad)}) << QByteArray(kMacA) << true;
+    }
+    void capturesDissectCleanly()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(QByteArray, mac);
+        QFETCH(bool, badFrames);
+        if (json.isNull())
+            QCOMPARE(lqsim_load_startup_scenario(), 0);
+        start(json, json.isNull() ? 3 : 1);
+        startCapture(capturePath(), 0, 0, false, 0, 64ull << 20, mac.constData());
+        lqsim_advance_clock(60000);
+        QCOMPARE(LumenquillAPIDiskDumpStop(handle(mac.constData())), 0);
+        const std::string file = capturePath().toStdString();
+
+        // The expert's findings in the frames not flagged as bad.
+        QString expert;
+        QCOMPARE(runTool({"tshark", "-r", file, "-q", "-z", "expert,note,!(frame.packet_flags_crc_error == 1)"},
+                         &expert),
+                 0);
+        for (const QString &line : expert.split('\n')) {
+            QVERIFY2(!line.contains(QRegularExpression("\\bMalformed\\b|Extraneous", QRegularExpression::CaseInsensitiveOption)),
+                     qPrintable(line + "\n" + expert));
+        }
+
+        QString read;
+        QCOMPARE(runTool({"tshark", "-r", file, "-T", "fields", "-E", "occurrence=f", "-e", "frame.protocols", "-e",
+                          "frame.packet_flags_crc_error", "-e", "eth.padding", "-e", "eth.trailer"},
+                         &read),
+                 0);
+        std::set<QString> protocols;
+        int frames = 0, bad = 0;
+        for (const QString &line : read.split('\n', Qt::SkipEmptyParts)) {
+            const QStringList fields = line.split('\t'); // protocols, CRC error, padding, trailer
+            QVERIFY2(fields.size() == 4, qPrintable(line));
+            ++frames;
+            if (fields[1] == "1" || fields[1] == "True") {
+                ++bad;
+                continue;
+            }
+            for (const QString &protocol : fields[0].split(':'))
+                protocols.insert(protocol);
+            QVERIFY2(!fields[2].contains(QRegularExpression("[1-9a-f]")), qPrintable("padding not zero: " + line));
+            QVERIFY2(!fields[3].contains(QRegularExpression("[1-9a-f]")), qPrintable("trailer not zero: " + line));
+        }
+        QVERIFY2(frames > 10000, qPrintable(QString::number(frames)));
+        QVERIFY2((bad > 0) == badFrames, qPrintable(QString("%1 bad frames").arg(bad)));
+        QStringList missing;
+        for (const char *protocol : {"arp", "lldp", "igmp", "icmp", "icmpv6", "dns", "mdns", "dhcp", "nbns", "tls",
+                                     "quic", "ssh", "http", "smb2"}) {
+            if (!protocols.count(protocol))
+                missing << protocol;
+        }
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(' ')));
     }
 
     // Files under their sequence numbers, of which a ring keeps the newest; whichever way the capture ends,
