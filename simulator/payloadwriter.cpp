@@ -175,7 +175,7 @@ void tlsClientHello(Cursor &c)
 }
 
 // A TLS 1.3 server's first flight as the wire shows it: the hello in clear,
-// the compatibility change-cipher-spec, then encrypted records.
+// the cipher change kept for middleboxes, then encrypted records.
 void tlsServerFlight(Cursor &c)
 {
     c.u8(0x16);
