@@ -1297,6 +1297,20 @@ void DevicePhysics::captured(uint64_t nowMs, uint64_t *packets, uint64_t *bytes)
         *bytes = b;
 }
 
+PortTotals DevicePhysics::portTotals(uint64_t nowMs, int port)
+{
+    State &s = *m_state;
+    s.advance(nowMs);
+    return port == 0 || port == 1 ? s.m_ledger->totals(port) : PortTotals{};
+}
+
+uint64_t DevicePhysics::deviceTimeNs(uint64_t nowMs)
+{
+    State &s = *m_state;
+    s.advance(nowMs);
+    return uint64_t(std::max<int64_t>(0, int64_t(nowMs * 1000000) + s.deviceClockOffsetNs(nowMs)));
+}
+
 void DevicePhysics::openCaptureTap(uint64_t nowMs, size_t perPortLimit)
 {
     State &s = *m_state;

@@ -65,6 +65,13 @@ public:
     // capture writer's figures and for tests of the filters.
     void captured(uint64_t nowMs, uint64_t *packets, uint64_t *bytes);
 
+    // One port's totals since power-on at nowMs, whatever the model reports
+    // (capture files keep per-port statistics even where the statistics
+    // record holds configurable counters instead), and the device clock then,
+    // in ns, as packets are stamped with it.
+    PortTotals portTotals(uint64_t nowMs, int port);
+    uint64_t deviceTimeNs(uint64_t nowMs);
+
     // The capture tap, for the direct capture writer: from nowMs on, the
     // device keeps the sampled packets that reach the host (at most the
     // profile's sample rate per port and simulated second, at most

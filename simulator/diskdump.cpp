@@ -23,6 +23,10 @@ namespace {
 constexpr uint32_t kSectionHeader = 0x0A0D0D0A;
 constexpr uint32_t kInterfaceDescription = 0x00000001;
 constexpr uint32_t kEnhancedPacket = 0x00000006;
+constexpr uint32_t kInterfaceStatistics = 0x00000005;
+// One port's statistics block: header, interface, timestamp, five 8-byte
+// options, end of options, trailing length. A file keeps room for two.
+constexpr uint64_t kStatisticsBlockBytes = 12 + 8 + 5 * 12 + 4 + 4;
 constexpr uint16_t kLinkTypeEthernet = 1;
 constexpr uint32_t kDefaultSnapLength = 65535;
 constexpr uint64_t kWriteBufferBytes = 1 << 20;
@@ -68,8 +72,8 @@ void finishBlock(std::vector<uint8_t> &b)
 {
     put32(b, 0);
     const uint32_t length = uint32_t(b.size());
-    std::memcpy(b.data() + 4, &length, 4);             // pcapng is written in host order,
-    std::memcpy(b.data() + b.size() - 4, &length, 4);  // which the BOM tells readers
+    std::memcpy(b.data() + 4, &length, 4);            // pcapng is written in host order,
+    std::memcpy(b.data() + b.size() - 4, &length, 4); // which the BOM tells readers
 }
 
 } // namespace
@@ -123,6 +127,7 @@ int DiskDump::start(DevicePhysics &physics, const DeviceFeatures &features, uint
     m_alarm = false;
     m_error = 0;
     m_running = true;
+    m_stepMark = mark(physics, nowMs);
     if (!openFile(nowMs))
         return 0;
     physics.openCaptureTap(nowMs);
@@ -179,8 +184,7 @@ void DiskDump::step(DevicePhysics &physics, uint64_t fromMs, uint64_t toMs)
         // previous sample, while the disk drains the buffer: a single sample
         // may stand for more than the whole buffer without overrunning it.
         const uint64_t lineBytes = packet.represents * packet.data.size();
-        const uint64_t drained =
-            atMs > m_drainFromMs ? m_diskRate * (atMs - m_drainFromMs) / 1000 : 0;
+        const uint64_t drained = atMs > m_drainFromMs ? m_diskRate * (atMs - m_drainFromMs) / 1000 : 0;
         m_drainFromMs = std::max(m_drainFromMs, atMs);
         uint64_t level = m_fill + lineBytes;
         const uint64_t out = std::min(level, drained);
@@ -207,6 +211,22 @@ void DiskDump::step(DevicePhysics &physics, uint64_t fromMs, uint64_t toMs)
     // Hysteresis, so that the alarm does not flicker at the mark.
     if (bufferSize == 0 || m_fill * 100 < bufferSize * kBufferLowWaterPercent)
         m_alarm = false;
+    m_stepMark = mark(physics, toMs);
+}
+
+DiskDump::Mark DiskDump::mark(DevicePhysics &physics, uint64_t atMs)
+{
+    Mark m;
+    m.deviceNs = physics.deviceTimeNs(atMs);
+    for (int port = 0; port < 2; ++port) {
+        const PortTotals t = physics.portTotals(atMs, port);
+        PortCounts &c = m.ports[size_t(port)];
+        c.received = t.validUnder64 + t.valid64To1522 + t.validOver1522 + t.invalidUnder64 + t.invalid64To1522 +
+                     t.invalidOver1522;
+        c.dropped = t.hardwareDropped;
+        c.accepted = t.capturedPackets;
+    }
+    return m;
 }
 
 void DiskDump::writePacket(const CapturedPacket &packet, uint64_t atMs)
@@ -229,18 +249,18 @@ void DiskDump::writePacket(const CapturedPacket &packet, uint64_t atMs)
     }
     finishBlock(m_block);
 
-    const bool sizeFull =
-        m_config.maxFileSize != 0 && m_filePackets != 0 && m_fileBytes + m_block.size() > m_config.maxFileSize;
+    const bool sizeFull = m_config.maxFileSize != 0 && m_filePackets != 0 &&
+                          m_fileBytes + m_block.size() + 2 * kStatisticsBlockBytes > m_config.maxFileSize;
     const bool timeUp =
         m_config.maxFileDuration != 0 && atMs >= m_fileStartMs + uint64_t(m_config.maxFileDuration) * 1000;
     if (sizeFull || timeUp) {
+        // closeFile and openFile reuse m_block for their own blocks.
+        std::vector<uint8_t> block;
+        block.swap(m_block);
         closeFile();
         if (!m_running)
             return;
         ++m_fileIndex;
-        // openFile reuses m_block for the headers.
-        std::vector<uint8_t> block;
-        block.swap(m_block);
         if (!openFile(atMs))
             return;
         block.swap(m_block);
@@ -276,6 +296,7 @@ bool DiskDump::openFile(uint64_t atMs)
     m_committedBytes = 0;
     m_filePackets = 0;
     m_fileStartMs = atMs;
+    m_fileMark = m_stepMark;
 
     startBlock(m_block, kSectionHeader);
     put32(m_block, 0x1A2B3C4D);
@@ -312,7 +333,35 @@ bool DiskDump::openFile(uint64_t atMs)
 
 void DiskDump::closeFile()
 {
-    if (!m_file || !commit())
+    if (!m_file)
+        return;
+    // Each port's statistics over the file's time, as capture tools close
+    // their files; readers show them with the interfaces.
+    for (uint32_t port = 0; port < 2; ++port) {
+        const PortCounts &from = m_fileMark.ports[port];
+        const PortCounts &to = m_stepMark.ports[port];
+        startBlock(m_block, kInterfaceStatistics);
+        put32(m_block, port);
+        put32(m_block, uint32_t(m_stepMark.deviceNs >> 32));
+        put32(m_block, uint32_t(m_stepMark.deviceNs));
+        // Times are written as timestamps are, high word first; counts as
+        // plain 64-bit numbers.
+        const uint32_t start[2] = {uint32_t(m_fileMark.deviceNs >> 32), uint32_t(m_fileMark.deviceNs)};
+        const uint32_t end[2] = {uint32_t(m_stepMark.deviceNs >> 32), uint32_t(m_stepMark.deviceNs)};
+        const uint64_t received = to.received - from.received;
+        const uint64_t dropped = to.dropped - from.dropped;
+        const uint64_t accepted = to.accepted - from.accepted;
+        putOption(m_block, 2, start, 8);     // isb_starttime
+        putOption(m_block, 3, end, 8);       // isb_endtime
+        putOption(m_block, 4, &received, 8); // isb_ifrecv
+        putOption(m_block, 5, &dropped, 8);  // isb_ifdrop
+        putOption(m_block, 6, &accepted, 8); // isb_filteraccept
+        putOption(m_block, 0, nullptr, 0);
+        finishBlock(m_block);
+        if (!writeBytes(m_block))
+            return;
+    }
+    if (!commit())
         return;
     std::FILE *file = m_file;
     m_file = nullptr;

@@ -15,6 +15,7 @@
 
 #include "lumenquillapi.h"
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -72,6 +73,19 @@ public:
     static std::string fileName(const std::string &path, uint64_t index);
 
 private:
+    // One port's counts since power-on, as the interface statistics give them.
+    struct PortCounts {
+        uint64_t received = 0; // frames on the line, bad ones included
+        uint64_t dropped = 0;  // lost in the device's capture buffer
+        uint64_t accepted = 0; // passed the header and pattern filters on to the host
+    };
+    // The device at a moment of the writer's clock.
+    struct Mark {
+        uint64_t deviceNs = 0;
+        std::array<PortCounts, 2> ports{};
+    };
+    static Mark mark(DevicePhysics &physics, uint64_t atMs);
+
     void step(DevicePhysics &physics, uint64_t fromMs, uint64_t toMs);
     void writePacket(const CapturedPacket &packet, uint64_t atMs);
     bool openFile(uint64_t atMs);
@@ -90,22 +104,27 @@ private:
     DeviceFeatures m_features{};
     std::FILE *m_file = nullptr;
     std::string m_fileName;
-    uint64_t m_fileIndex = 0;       // sequence number of the open file
+    uint64_t m_fileIndex = 0; // sequence number of the open file
     uint64_t m_filesOpened = 0;
     uint64_t m_fileBytes = 0;
-    uint64_t m_committedBytes = 0;  // of the open file, known to be on disk
+    uint64_t m_committedBytes = 0; // of the open file, known to be on disk
     uint64_t m_uncommittedPackets = 0;
     uint64_t m_filePackets = 0;
     uint64_t m_fileStartMs = 0;
-    uint64_t m_lastMs = 0;          // the tap has been read up to here
-    uint64_t m_drainFromMs = 0;     // the buffer has drained up to here
-    uint64_t m_fill = 0;            // line bytes in the buffer
+    // The device counts in whole steps: the open file's statistics run from
+    // the start of the step it was opened in to the start of the step it is
+    // closed in (at a stop, the stop), where the next file's begin.
+    Mark m_fileMark;            // when the open file was opened
+    Mark m_stepMark;            // at m_lastMs
+    uint64_t m_lastMs = 0;      // the tap has been read up to here
+    uint64_t m_drainFromMs = 0; // the buffer has drained up to here
+    uint64_t m_fill = 0;        // line bytes in the buffer
     uint64_t m_written = 0;
     uint64_t m_dropped = 0;
     uint64_t m_committedPackets = 0;
     bool m_alarm = false;
     int m_error = 0;
-    std::vector<uint8_t> m_block;   // scratch for one block
+    std::vector<uint8_t> m_block; // scratch for one block
 };
 
 } // namespace lqsim

@@ -294,11 +294,12 @@ private slots:
     void captureTap_data()
     {
         QTest::addColumn<Tap>("tap");
-        const QByteArray page("<!DOCTYPE html>");
+        // Requests and answers both name the protocol; only answers carry the page.
+        const QByteArray web("HTTP/1.1"), page("<!DOCTYPE html>");
         QTest::newRow("with FCS") << Tap{true, false, false, 0, {}, 300, 1200};
         QTest::newRow("sliced, FCS kept") << Tap{true, false, false, 96, {}, 300, 1200};
         QTest::newRow("bad frames forwarded, HTTPS") << Tap{true, true, true, 0, {}, 100, 1200};
-        QTest::newRow("web pages") << Tap{false, false, false, 0, page, 1, 100};
+        QTest::newRow("web traffic") << Tap{false, false, false, 0, web, 1, 100};
         QTest::newRow("web pages over HTTPS") << Tap{false, false, true, 0, page, 0, 0};
     }
 

@@ -12,6 +12,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <tuple>
 
@@ -109,13 +110,25 @@ private slots:
                 // Port A sees the clients' requests (10.20.1.x, 2001:db8:20::x), port B the answers.
                 const bool client = h.family == IpFamily::V6 ? h.srcIp[5] == 0x20 : h.srcIp[1] == 20;
                 fromClient += h.routing == Routing::Unicast && client;
-                if (damage == Damage::Runt || h.family == IpFamily::None)
+                if (damage == Damage::Runt)
                     continue;
+                const size_t hn = mix.writeFrame(d, headers, true);
+                QCOMPARE(hn, std::min(n, kHeaderBytes));
+                if (h.family == IpFamily::None) {
+                    // ARP and LLDP carry no checksum: the headers are the frame's first bytes as they stand.
+                    QVERIFY2(std::memcmp(headers, frame.data(), hn) == 0, qPrintable(at));
+                    continue;
+                }
                 // The IP header agrees with the frame's length.
                 const uint8_t *l3 = frame.data() + 14;
                 const bool v4 = h.family == IpFamily::V4;
                 const size_t ipLength = v4 ? be16(l3 + 2) : 40u + be16(l3 + 4), intended = d.intended - 4;
                 QVERIFY2(14 + ipLength == intended || (intended == 60 && 14 + ipLength < 60), qPrintable(at));
+                // Padding up to the minimum frame is zeros.
+                QVERIFY2(std::all_of(frame.begin() + std::ptrdiff_t(std::min(14 + ipLength, n)),
+                                     frame.begin() + std::ptrdiff_t(std::min(intended, n)),
+                                     [](uint8_t b) { return b == 0; }),
+                         qPrintable(at));
                 // IP and transport checksums are right (the transport's over its pseudo-header).
                 const size_t l4 = v4 ? 20 : 40, l4Length = ipLength - l4;
                 QVERIFY2(!v4 || onesSum(l3, 20) == 0xffff, qPrintable(at));
@@ -125,8 +138,6 @@ private slots:
                 QVERIFY2(h.protocol != ipproto::Udp || be16(l3 + l4 + 4) == l4Length, qPrintable(at));
                 QVERIFY2(onesSum(l3 + l4, l4Length, pseudo) == 0xffff, qPrintable(at));
                 // The headers the matchers read are the whole frame's first bytes, bar the transport checksum.
-                const size_t hn = mix.writeFrame(d, headers, true);
-                QCOMPARE(hn, std::min(n, kHeaderBytes));
                 const size_t sumAt = 14 + l4 + (h.protocol == ipproto::Tcp ? 16 : h.protocol == ipproto::Udp ? 6 : 2);
                 frame[sumAt] = frame[sumAt + 1] = 0;
                 QVERIFY2(std::memcmp(headers, frame.data(), hn) == 0, qPrintable(at));

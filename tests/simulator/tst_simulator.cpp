@@ -21,8 +21,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -138,6 +140,62 @@ int runTool(std::vector<std::string> arguments, QString *output)
     err.seek(0);
     *output = QString::fromUtf8(out.readAll() + (exitCode != 0 ? err.readAll() : QByteArray()));
     return exitCode;
+}
+
+// One port's figures: from a capture file's interface statistics block, or as the device counts them.
+struct PortFigures {
+    uint64_t start = 0, end = 0; // device clock, ns
+    uint64_t received = 0, dropped = 0, accepted = 0;
+    int blocks = 0;
+};
+
+// The interface statistics blocks of a capture file, by port, as the file stores them (this machine's byte
+// order): times high word first, counts as 64-bit numbers.
+std::array<PortFigures, 2> statisticsBlocksOf(const QString &path)
+{
+    std::array<PortFigures, 2> ports{};
+    QFile file(path);
+    const QByteArray b = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const auto u16 = [&](qsizetype at) {
+        uint16_t v;
+        std::memcpy(&v, b.constData() + at, 2);
+        return v;
+    };
+    const auto u32 = [&](qsizetype at) {
+        uint32_t v;
+        std::memcpy(&v, b.constData() + at, 4);
+        return v;
+    };
+    for (qsizetype at = 0; at + 12 <= b.size();) {
+        const uint32_t type = u32(at), length = u32(at + 4);
+        if (length < 12 || length % 4 || at + length > b.size())
+            return {}; // torn: no figures at all
+        if (type == 5 && length >= 24 && u32(at + 8) < 2) {
+            PortFigures &port = ports[u32(at + 8)];
+            ++port.blocks;
+            for (qsizetype o = at + 20; o + 4 <= at + length - 4;) {
+                const uint16_t code = u16(o), size = u16(o + 2);
+                if (code == 0)
+                    break;
+                uint64_t value = 0;
+                if (size == 8 && (code == 2 || code == 3))
+                    value = uint64_t(u32(o + 4)) << 32 | u32(o + 8);
+                else if (size == 8)
+                    std::memcpy(&value, b.constData() + o + 4, 8);
+                for (auto [c, field] : {std::pair{2, &PortFigures::start},
+                                        {3, &PortFigures::end},
+                                        {4, &PortFigures::received},
+                                        {5, &PortFigures::dropped},
+                                        {6, &PortFigures::accepted}}) {
+                    if (code == c)
+                        port.*field = value;
+                }
+                o += 4 + (size + 3) / 4 * 4;
+            }
+        }
+        at += length;
+    }
+    return ports;
 }
 
 QByteArray image(std::vector<uint32_t> types, bool corrupt = false)
@@ -260,19 +318,19 @@ class tst_Simulator : public QObject {
     }
 
     void startCapture(const QString &path, uint64_t maxSize = 0, uint32_t count = 0, bool loop = false,
-                      uint32_t duration = 0, uint64_t buffer = 64ull << 20)
+                      uint32_t duration = 0, uint64_t buffer = 64ull << 20, const char *mac = kMacA)
     {
         std::wstring wide = path.toStdWString(); // the library copies it, as the manager frees its own
-        const DiskDumpConfig config{loop, 0, LQ_DISK_DUMP_FORMAT_PCAPNG, {}, wide.data(), maxSize, buffer, count,
-                                    duration};
-        QCOMPARE(LumenquillAPIDiskDumpSetConfig(handle(kMacA), config), 0);
-        QCOMPARE(LumenquillAPIDiskDumpStart(handle(kMacA)), 0);
+        const DiskDumpConfig config{loop,  0,       LQ_DISK_DUMP_FORMAT_PCAPNG, {}, wide.data(), maxSize, buffer,
+                                    count, duration};
+        QCOMPARE(LumenquillAPIDiskDumpSetConfig(handle(mac), config), 0);
+        QCOMPARE(LumenquillAPIDiskDumpStart(handle(mac)), 0);
     }
 
-    DiskDumpStatus captureStatus()
+    DiskDumpStatus captureStatus(const char *mac = kMacA)
     {
         DiskDumpStatus s{};
-        [&] { QCOMPARE(LumenquillAPIDiskDumpGetStatus(handle(kMacA), &s), 0); }();
+        [&] { QCOMPARE(LumenquillAPIDiskDumpGetStatus(handle(mac), &s), 0); }();
         return s;
     }
 
@@ -1026,6 +1084,175 @@ private slots:
         const uint64_t reported = writtenPackets();
         QVERIFY(reported > 100);
         QCOMPARE(uint64_t(checkCaptures({capturePath()}, snapLength, Fcs(fcs))), reported);
+    }
+
+    // Wireshark reads the simulated traffic as real traffic: a minute of each default device, and of taps that
+    // slice, keep the FCS or forward bad frames, dissects with no malformed frame, no extraneous bytes and
+    // zero padding, bar the frames sent bad on purpose; and every protocol of the office's mix is among them.
+    void capturesDissectCleanly_data()
+    {
+        QTest::addColumn<QByteArray>("json"); // null: the compiled-in scenario
+        QTest::addColumn<QByteArray>("mac");
+        QTest::addColumn<bool>("badFrames"); // frames with a CRC error are forwarded, and must be found
+        QTest::newRow("default 1G+ GPS PoE") << QByteArray() << QByteArray("02:4c:51:00:00:01") << false;
+        QTest::newRow("default 10G GPS") << QByteArray() << QByteArray("02:4c:51:00:00:02") << false;
+        QTest::newRow("default 1G v6, sliced") << QByteArray() << QByteArray("02:4c:51:00:00:03") << false;
+        QTest::newRow("sliced short")
+            << scenario({device(12, kMacA, R"(,"features":{"packet_slicing":1,"slicing_length":80},"seed":7)")})
+            << QByteArray(kMacA) << false;
+        QTest::newRow("keep crc") << scenario({device(12, kMacA, R"(,"features":{"keep_crc":1},"seed":11)")})
+                                  << QByteArray(kMacA) << false;
+        const QByteArray bad = R"(,"features":{"keep_crc":1,"transmit_crc_errors":1},"seed":5,)"
+                               R"("traffic":{"crcErrors":0.004,"collisions":0.002,"jabbers":0.002})";
+        QTest::newRow("bad frames forwarded") << scenario({device(10, kMacA, bad)}) << QByteArray(kMacA) << true;
+    }
+    void capturesDissectCleanly()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(QByteArray, mac);
+        QFETCH(bool, badFrames);
+        if (json.isNull())
+            QCOMPARE(lqsim_load_startup_scenario(), 0);
+        start(json, json.isNull() ? 3 : 1);
+        startCapture(capturePath(), 0, 0, false, 0, 64ull << 20, mac.constData());
+        lqsim_advance_clock(60000);
+        QCOMPARE(LumenquillAPIDiskDumpStop(handle(mac.constData())), 0);
+        const std::string file = capturePath().toStdString();
+
+        // The expert's findings in the frames not flagged as bad.
+        QString expert;
+        QCOMPARE(
+            runTool({"tshark", "-r", file, "-q", "-z", "expert,note,!(frame.packet_flags_crc_error == 1)"}, &expert),
+            0);
+        for (const QString &line : expert.split('\n')) {
+            QVERIFY2(!line.contains(
+                         QRegularExpression("\\bMalformed\\b|Extraneous", QRegularExpression::CaseInsensitiveOption)),
+                     qPrintable(line + "\n" + expert));
+        }
+
+        QString read;
+        QCOMPARE(runTool({"tshark", "-r", file, "-T", "fields", "-E", "occurrence=f", "-e", "frame.protocols", "-e",
+                          "frame.packet_flags_crc_error", "-e", "eth.padding", "-e", "eth.trailer"},
+                         &read),
+                 0);
+        std::set<QString> protocols;
+        int frames = 0, bad = 0;
+        for (const QString &line : read.split('\n', Qt::SkipEmptyParts)) {
+            const QStringList fields = line.split('\t'); // protocols, CRC error, padding, trailer
+            QVERIFY2(fields.size() == 4, qPrintable(line));
+            ++frames;
+            if (fields[1] == "1" || fields[1] == "True") {
+                ++bad;
+                continue;
+            }
+            for (const QString &protocol : fields[0].split(':'))
+                protocols.insert(protocol);
+            QVERIFY2(!fields[2].contains(QRegularExpression("[1-9a-f]")), qPrintable("padding not zero: " + line));
+            QVERIFY2(!fields[3].contains(QRegularExpression("[1-9a-f]")), qPrintable("trailer not zero: " + line));
+        }
+        QVERIFY2(frames > 10000, qPrintable(QString::number(frames)));
+        QVERIFY2((bad > 0) == badFrames, qPrintable(QString("%1 bad frames").arg(bad)));
+        QStringList missing;
+        for (const char *protocol : {"arp", "lldp", "igmp", "icmp", "icmpv6", "dns", "mdns", "dhcp", "nbns", "tls",
+                                     "quic", "ssh", "http", "smb2"}) {
+            if (!protocols.count(protocol))
+                missing << protocol;
+        }
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(' ')));
+    }
+
+    // Closing a file adds each port's statistics over the file's time, however the capture ends: the files'
+    // figures follow on from one another and add up to what the device counted meanwhile.
+    void statisticsBlocks_data()
+    {
+        QTest::addColumn<QByteArray>("features");
+        QTest::addColumn<QByteArray>("traffic"); // the members of "traffic" after "load"
+        QTest::addColumn<bool>("pattern");       // the pattern filter passes web traffic only
+        QTest::addColumn<int>("ending");         // 0: stopped, 1: unplugged, 2: the library uninitialised
+        QTest::addColumn<uint64_t>("maxSize");
+        QTest::newRow("busy line, stopped") << QByteArray() << QByteArray("1.0") << false << 0 << uint64_t(256 * 1024);
+        QTest::newRow("bad frames forwarded")
+            << QByteArray(R"("transmit_crc_errors":1)")
+            << QByteArray(R"(0.5,"crcErrors":0.002,"collisions":0.001,"jabbers":0.001)") << false << 0
+            << uint64_t(256 * 1024);
+        QTest::newRow("pattern filter") << QByteArray() << QByteArray("0.5") << true << 0 << uint64_t(8 * 1024);
+        QTest::newRow("unplugged") << QByteArray() << QByteArray("1.0") << false << 1 << uint64_t(256 * 1024);
+        QTest::newRow("uninitialised") << QByteArray() << QByteArray("1.0") << false << 2 << uint64_t(256 * 1024);
+    }
+    void statisticsBlocks()
+    {
+        QFETCH(QByteArray, features);
+        QFETCH(QByteArray, traffic);
+        QFETCH(bool, pattern);
+        QFETCH(int, ending);
+        QFETCH(uint64_t, maxSize);
+        startTap(features, traffic);
+        if (pattern) {
+            DpiFilter web{1, {'H', 'T', 'T', 'P', '/', '1', '.', '1'}, {}, 0xff};
+            QCOMPARE(LumenquillAPISetDpiFilter(handle(kMacA), web), 0);
+        }
+        const auto counted = [this] {
+            DeviceStatistics s{};
+            [&] { QCOMPARE(LumenquillAPIGetStatistics(handle(kMacA), &s), 0); }();
+            std::array<PortFigures, 2> out{};
+            for (int port = 0; port < 2; ++port) {
+                const PortCounters &c = port == 0 ? s.u.ports.portA : s.u.ports.portB;
+                // Bad frames go to the host only when forwarded; none is dropped.
+                out[size_t(port)] = {0, 0, c.validPackets + c.invalidPackets, c.hardwareDropped, c.validPackets};
+            }
+            return out;
+        };
+        lqsim_advance_clock(1000);
+        const std::array<PortFigures, 2> before = counted();
+        startCapture(capturePath(), maxSize);
+        lqsim_advance_clock(10000);
+        const std::array<PortFigures, 2> after = counted();
+        const int ended = ending == 1   ? lqsim_unplug(kMacA)
+                          : ending == 2 ? LumenquillAPIUninitialize()
+                                        : LumenquillAPIDiskDumpStop(handle(kMacA));
+        QCOMPARE(ended, 0);
+        lqsim_advance_clock(0);
+
+        const QStringList files = captureFiles();
+        QVERIFY2(files.size() > 2, qPrintable(files.join(' ')));
+        std::array<PortFigures, 2> sum{};
+        for (const QString &file : files) {
+            QString info;
+            QCOMPARE(runTool({"capinfos", file.toStdString()}, &info), 0);
+            QCOMPARE(info.count(QRegularExpression("Number of stat entries = 1\\n")), 2);
+            const std::array<PortFigures, 2> blocks = statisticsBlocksOf(file);
+            for (size_t port = 0; port < 2; ++port) {
+                const PortFigures &b = blocks[port];
+                PortFigures &total = sum[port];
+                QCOMPARE(b.blocks, 1);
+                // Each file starts where the one before ended.
+                QVERIFY2(b.end >= b.start && (file == files.front() || b.start == total.end),
+                         qPrintable(QString("%1: %2 to %3 after %4").arg(file).arg(b.start).arg(b.end).arg(total.end)));
+                total.start = file == files.front() ? b.start : total.start;
+                total.end = b.end;
+                total.received += b.received;
+                total.dropped += b.dropped;
+                total.accepted += b.accepted;
+            }
+        }
+        for (size_t port = 0; port < 2; ++port) {
+            const PortFigures &total = sum[port];
+            const uint64_t received = after[port].received - before[port].received;
+            const uint64_t dropped = after[port].dropped - before[port].dropped;
+            const uint64_t valid = after[port].accepted - before[port].accepted;
+            QCOMPARE(total.end - total.start, uint64_t(10000) * 1000000);
+            QCOMPARE(total.received, received);
+            QCOMPARE(total.dropped, dropped);
+            QVERIFY(received > valid || features.isEmpty());
+            // Forwarded bad frames reach the host; the pattern passes a few packets of the line.
+            const uint64_t passed = (features.isEmpty() ? valid : received) - dropped;
+            if (pattern)
+                QVERIFY2(total.accepted > 0 && total.accepted * 10 < passed,
+                         qPrintable(QString("%1 of %2").arg(total.accepted).arg(passed)));
+            else
+                QCOMPARE(total.accepted, passed);
+        }
+        QCOMPARE(sum[0].dropped + sum[1].dropped > 0, traffic == "1.0");
     }
 
     // Files under their sequence numbers, of which a ring keeps the newest; whichever way the capture ends,
