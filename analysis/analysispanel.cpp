@@ -7,6 +7,7 @@
 
 #include "configfileeditor.h"
 #include "homepath.h"
+#include "pictures.h"
 #include "ui_analysispanel.h"
 
 #include <QDir>
@@ -210,5 +211,5 @@ void AnalysisPanel::setIdleControlsEnabled(bool on)
 
 void AnalysisPanel::showBullet(QLabel *bullet, const QString &picture)
 {
-    bullet->setPixmap(QPixmap(picture));
+    bullet->setPixmap(loadPicture(picture));
 }

@@ -5,8 +5,6 @@
 
 #include "firmwarecatalog.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -139,20 +137,17 @@ bool loadFirmwareCatalog(FirmwareCatalog &catalog, const QString &catalogFile, Q
     return true;
 }
 
-QString firmwareCatalogDirectory(const QString &overrideDir, const QString &applicationDir)
+QString firmwareCatalogDirectory(const QString &overrideDir)
 {
-    if (!overrideDir.isEmpty())
-        return overrideDir;
-    const QString beside = QDir::cleanPath(applicationDir + QStringLiteral("/../share/lumenquill/firmware"));
-    if (QFileInfo(beside + QLatin1Char('/') + kCatalogFileName).isFile())
-        return beside;
-    return kInstalledCatalogDir;
+    // Never a folder found relative to the executable: a manager started from
+    // a build tree or a staging folder would then offer whatever catalog lies
+    // there (the simulator's demo images) to real devices.
+    return overrideDir.isEmpty() ? kInstalledCatalogDir : overrideDir;
 }
 
 QString defaultCatalogPath()
 {
-    const QString overrideDir = qEnvironmentVariable("LUMENQUILL_FIRMWARE_DIR");
-    return firmwareCatalogDirectory(overrideDir, QCoreApplication::applicationDirPath()) + QLatin1Char('/') +
+    return firmwareCatalogDirectory(qEnvironmentVariable("LUMENQUILL_FIRMWARE_DIR")) + QLatin1Char('/') +
            kCatalogFileName;
 }
 

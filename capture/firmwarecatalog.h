@@ -60,15 +60,12 @@ private:
 // (empty when the whole file was read).
 bool loadFirmwareCatalog(FirmwareCatalog &catalog, const QString &catalogFile, QString *problem = nullptr);
 
-// The catalog's folder: overrideDir when it is not empty, otherwise
-// <applicationDir>/../share/lumenquill/firmware when a firmware.xml is there
-// (an installed manager and the build tree alike), otherwise
-// /usr/share/lumenquill/firmware.
-QString firmwareCatalogDirectory(const QString &overrideDir, const QString &applicationDir);
+// The catalog's folder: overrideDir when it is not empty, otherwise the
+// vendor's /usr/share/lumenquill/firmware, wherever the manager itself lies.
+QString firmwareCatalogDirectory(const QString &overrideDir);
 
 // firmware.xml in the folder above, with the override taken from the
-// environment variable LUMENQUILL_FIRMWARE_DIR and the running executable's
-// folder. Needs a QCoreApplication.
+// environment variable LUMENQUILL_FIRMWARE_DIR.
 QString defaultCatalogPath();
 
 bool isNewerFirmwareAvailable(const FirmwareCatalog &catalog, qint32 deviceType, const FirmwareVersion &softwareVersion,

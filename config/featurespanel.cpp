@@ -6,6 +6,7 @@
 #include "featurespanel.h"
 
 #include "lumenquillapi.h"
+#include "pictures.h"
 #include "ui_featurespanel.h"
 
 #include <QCheckBox>
@@ -134,7 +135,7 @@ void FeaturesPanel::showNoDevice()
 
 void FeaturesPanel::showModelPicture(const QString &resource)
 {
-    m_ui->model_logo->setPixmap(QPixmap(resource).scaled(128, 128, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    m_ui->model_logo->setPixmap(loadPicture(resource, QSize(128, 128)));
 }
 
 void FeaturesPanel::showDeviceStatus(const QString &text)

@@ -5,6 +5,7 @@
 
 #include "timingpanel.h"
 
+#include "pictures.h"
 #include "ui_timingpanel.h"
 
 #include <QCheckBox>
@@ -175,7 +176,7 @@ void TimingPanel::applyCapabilities(uint32_t caps, bool on)
 
 void TimingPanel::setBullet(QLabel *bullet, const char *picture)
 {
-    bullet->setPixmap(QPixmap(QString::fromLatin1(picture)));
+    bullet->setPixmap(loadPicture(QString::fromLatin1(picture)));
 }
 
 void TimingPanel::showNoStatus()

@@ -5,6 +5,7 @@
 
 #include "counterspanel.h"
 
+#include "pictures.h"
 #include "ui_counterspanel.h"
 
 #include <QHeaderView>
@@ -25,8 +26,8 @@ void setUpTable(QTableWidget *table)
 
 void setUpGauge(QGauge *gauge)
 {
-    gauge->setDial(QPixmap(QStringLiteral(":/gauge/img/gauge.png")));
-    gauge->setNeedle(QPixmap(QStringLiteral(":/gauge/img/needle.png")));
+    gauge->setDial(loadPicture(QStringLiteral(":/gauge/img/gauge.png")));
+    gauge->setNeedle(loadPicture(QStringLiteral(":/gauge/img/needle.png")));
     gauge->setPivot(287, 299);
     gauge->setStartAngle(0);
     gauge->setEndAngle(93);

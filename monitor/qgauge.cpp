@@ -88,9 +88,11 @@ void QGauge::paintEvent(QPaintEvent *)
     const auto hints = QPainter::Antialiasing | QPainter::SmoothPixmapTransform;
 
     if (m_dial) {
-        s = std::min(width / m_dial->width(), height / m_dial->height());
-        dx = (width - m_dial->width() * s) / 2;
-        dy = (height - m_dial->height() * s) / 2;
+        // In the dial's own pixels, whatever resolution it was drawn at.
+        const QSizeF dial = m_dial->deviceIndependentSize();
+        s = std::min(width / dial.width(), height / dial.height());
+        dx = (width - dial.width() * s) / 2;
+        dy = (height - dial.height() * s) / 2;
         QPainter painter(this);
         painter.setRenderHints(hints);
         QTransform t;

@@ -46,6 +46,10 @@ void tick(MainWindow &window, int &answered)
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The simulated devices' own catalog, so that the 1G v6 tap is offered its
+    // update as in ./scripts/run; the manager reads none beside itself.
+    if (qEnvironmentVariableIsEmpty("LUMENQUILL_FIRMWARE_DIR"))
+        qputenv("LUMENQUILL_FIRMWARE_DIR", LQ_DEMO_CATALOG_DIR);
     registerStatsThreadInfo();
     registerLumenquillDevice();
     QApplication app(argc, argv);
@@ -73,8 +77,8 @@ int main(int argc, char **argv)
     window.resize(1280, 900);
     window.show();
     int answered = 0;
-    QObject::connect(window.worker(), &StatsThread::signal_status, &window, [&answered] { ++answered; },
-                     Qt::QueuedConnection);
+    QObject::connect(
+        window.worker(), &StatsThread::signal_status, &window, [&answered] { ++answered; }, Qt::QueuedConnection);
     lqsim_advance_clock(0);
     QElapsedTimer arrival;
     arrival.start();

@@ -86,10 +86,28 @@ bool touchesEdge(const QImage &image)
     return false;
 }
 
-bool render(const Picture &picture, const QDir &sources, const QDir &outputs, QTextStream &err)
+// The name Qt looks for on a screen of that many device pixels per pixel:
+// "gauge.png" at 2 is "gauge@2x.png".
+QString atScale(const QString &name, int scale)
+{
+    if (scale == 1)
+        return name;
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    return name.left(dot) + QStringLiteral("@%1x").arg(scale) + name.mid(dot);
+}
+
+// The application icon for the desktop's hicolor theme, one PNG per size the
+// menus and docks ask for. Unlike the compiled-in pictures these fill their
+// square to the edge, as icon themes expect.
+const int iconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256, 512};
+const char iconSource[] = "lumenquill.svg";
+const char iconName[] = "org.lumenquill.Manager.png";
+
+bool render(const Picture &picture, const QDir &sources, const QDir &outputs, QTextStream &err, int scale = 1,
+            bool edgeFree = true)
 {
     const QString source = sources.filePath(QString::fromLatin1(picture.source));
-    const QString output = outputs.filePath(QString::fromLatin1(picture.output));
+    const QString output = outputs.filePath(atScale(QString::fromLatin1(picture.output), scale));
 
     svgWarnings.clear();
     QSvgRenderer svg(source);
@@ -105,19 +123,21 @@ bool render(const Picture &picture, const QDir &sources, const QDir &outputs, QT
         return false;
     }
 
-    QImage image(picture.width, picture.height, QImage::Format_ARGB32_Premultiplied);
+    const int width = picture.width * scale;
+    const int height = picture.height * scale;
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     {
         QPainter painter(&image);
         painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
-        svg.render(&painter, QRectF(0, 0, picture.width, picture.height));
+        svg.render(&painter, QRectF(0, 0, width, height));
     }
     if (!svgWarnings.isEmpty()) {
         err << source << ": " << svgWarnings.join(QStringLiteral("; ")) << "\n";
         return false;
     }
     image = image.convertToFormat(QImage::Format_ARGB32);
-    if (touchesEdge(image)) {
+    if (edgeFree && touchesEdge(image)) {
         err << source << ": the drawing reaches the edge of the picture and would look clipped\n";
         return false;
     }
@@ -271,8 +291,13 @@ int main(int argc, char *argv[])
                                            QStringLiteral("file"));
     const QCommandLineOption onlyPreviewOption(QStringLiteral("preview-only"),
                                                QStringLiteral("Write the contact sheet without rendering."));
+    const QCommandLineOption iconsOption(
+        QStringLiteral("icons"),
+        QStringLiteral("Also render the application icon into the hicolor theme under <folder>."),
+        QStringLiteral("folder"));
     parser.addOption(previewOption);
     parser.addOption(onlyPreviewOption);
+    parser.addOption(iconsOption);
     parser.process(app);
     if (parser.positionalArguments().size() != 1)
         parser.showHelp(2);
@@ -284,8 +309,20 @@ int main(int argc, char *argv[])
     bool ok = true;
     if (!parser.isSet(onlyPreviewOption)) {
         qInstallMessageHandler(collectWarnings);
-        for (const Picture &picture : pictures)
+        // Each picture also at twice its size, which Qt takes on screens of
+        // 200 % and more instead of blowing the small one up.
+        for (const Picture &picture : pictures) {
             ok = render(picture, sources, outputs, err) && ok;
+            ok = render(picture, sources, outputs, err, 2) && ok;
+        }
+        if (parser.isSet(iconsOption)) {
+            const QDir theme(parser.value(iconsOption));
+            for (int size : iconSizes) {
+                const QByteArray output = QStringLiteral("%1x%1/apps/").arg(size).toLatin1() + iconName;
+                const Picture icon{iconSource, output.constData(), size, size};
+                ok = render(icon, sources, theme, err, 1, false) && ok;
+            }
+        }
         qInstallMessageHandler(nullptr);
     }
     if (parser.isSet(previewOption))

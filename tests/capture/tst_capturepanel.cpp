@@ -12,7 +12,9 @@
 #include "statsthreadinfo.h"
 #include "ui_capturepanel.h"
 
+#include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QFileDialog>
 #include <QSettings>
 #include <QSignalSpy>
@@ -400,6 +402,40 @@ private slots:
         QCOMPARE(missing.type, -1);
         QVERIFY(missing.name.isEmpty() && missing.path.isEmpty() && missing.hardwareVersions.isEmpty());
         QVERIFY(!isNewerFirmwareAvailable(catalog, 99, version("0.0.0.0"), 0, 0));
+    }
+
+    // The vendor's catalog is the only one read unless the environment names
+    // another: a catalog beside the executable (the simulator's demo catalog
+    // in a build tree or a staged install) must not reach real devices.
+    void catalogLocation_data()
+    {
+        QTest::addColumn<QByteArray>("overrideDir");
+        QTest::addColumn<bool>("catalogBesideExecutable");
+        QTest::addColumn<QString>("expected");
+        const QString vendor = QStringLiteral("/usr/share/lumenquill/firmware/firmware.xml");
+        QTest::newRow("nothing set") << QByteArray() << false << vendor;
+        QTest::newRow("catalog beside the executable") << QByteArray() << true << vendor;
+        QTest::newRow("empty variable") << QByteArray("") << true << vendor;
+        QTest::newRow("variable names a folder") << QByteArray("/opt/fw") << true << "/opt/fw/firmware.xml";
+    }
+    void catalogLocation()
+    {
+        QFETCH(QByteArray, overrideDir);
+        QFETCH(bool, catalogBesideExecutable);
+        const QString beside = QCoreApplication::applicationDirPath() + "/../share/lumenquill/firmware";
+        const QString besideFile = beside + "/firmware.xml";
+        auto cleanup = qScopeGuard([&] {
+            QFile::remove(besideFile);
+            QDir().rmpath(beside);
+            qunsetenv("LUMENQUILL_FIRMWARE_DIR");
+        });
+        if (catalogBesideExecutable)
+            QVERIFY(QDir().mkpath(beside) && writeFile(besideFile, "<?xml version=\"1.0\"?>\n<devices/>"));
+        if (overrideDir.isNull())
+            qunsetenv("LUMENQUILL_FIRMWARE_DIR");
+        else
+            qputenv("LUMENQUILL_FIRMWARE_DIR", overrideDir);
+        QTEST(defaultCatalogPath(), "expected");
     }
 
     void newerFirmware_data()

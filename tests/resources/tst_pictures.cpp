@@ -5,9 +5,12 @@
 // bullets of the right colour, and a gauge whose needle and scale agree with the
 // way the gauge widget turns the needle.
 
+#include "pictures.h"
+
 #include <QColor>
 #include <QImage>
 #include <QPainter>
+#include <QPixmap>
 #include <QtMath>
 #include <QtTest>
 
@@ -27,7 +30,10 @@ QPointF onRay(double angle, double radius)
     return pivot + QPointF(-radius * std::cos(a), -radius * std::sin(a));
 }
 
-QImage load(const QString &path) { return QImage(path).convertToFormat(QImage::Format_ARGB32); }
+QImage load(const QString &path)
+{
+    return QImage(path).convertToFormat(QImage::Format_ARGB32);
+}
 
 // How dark the painted pixel nearest to p is, 0 (white or transparent) to 255 (black).
 int ink(const QImage &image, const QPointF &p)
@@ -103,6 +109,16 @@ private slots:
             }
         }
         QVERIFY2(opaque > w * h / 100, "the picture is (nearly) empty");
+
+        // Its twin for screens at 200 %: the same drawing at twice the size,
+        // clear of the edges too.
+        const QImage twin = QImage(QString(path).replace(".png", "@2x.png")).convertToFormat(QImage::Format_ARGB32);
+        QVERIFY2(!twin.isNull(), "no @2x rendering in the resources");
+        QCOMPARE(twin.size(), raw.size() * 2);
+        for (int x = 0; x < twin.width(); ++x)
+            QVERIFY(qAlpha(twin.pixel(x, 0)) == 0 && qAlpha(twin.pixel(x, twin.height() - 1)) == 0);
+        for (int y = 0; y < twin.height(); ++y)
+            QVERIFY(qAlpha(twin.pixel(0, y)) == 0 && qAlpha(twin.pixel(twin.width() - 1, y)) == 0);
         if (hue == -2)
             return;
 
@@ -120,6 +136,39 @@ private slots:
         const bool grey = body.hsvSaturationF() < 0.12 && body.valueF() > 0.4 && body.valueF() < 0.95;
         const bool coloured = body.hsvSaturationF() > 0.45 && angularDistance(body.hsvHue(), hue) <= 15;
         QVERIFY2(hue == -1 ? grey : coloured, qPrintable(body.name()));
+    }
+
+    // What a panel gets for a screen: the @2x rendering on any screen above
+    // 100 % (drawn down rather than blown up), always laid out at the picture's own size; scaled to fit
+    // at the screen's resolution, not blown up from a smaller picture.
+    void loadedForTheScreen_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<qreal>("screen");
+        QTest::addColumn<QSize>("fit");
+        QTest::addColumn<QSize>("pixels");
+        QTest::addColumn<QSize>("laidOut");
+        const QString device = ":/icons/1GIco.png", bullet = ":/gps/red.png", dial = ":/gauge/img/gauge.png";
+        QTest::newRow("bullet at 100 %") << bullet << 1.0 << QSize() << QSize(32, 32) << QSize(32, 32);
+        QTest::newRow("bullet at 125 %") << bullet << 1.25 << QSize() << QSize(64, 64) << QSize(32, 32);
+        QTest::newRow("bullet at 200 %") << bullet << 2.0 << QSize() << QSize(64, 64) << QSize(32, 32);
+        QTest::newRow("dial at 200 %") << dial << 2.0 << QSize() << QSize(718, 712) << QSize(359, 356);
+        QTest::newRow("dial at 300 %") << dial << 3.0 << QSize() << QSize(718, 712) << QSize(359, 356);
+        QTest::newRow("device fitted at 100 %")
+            << device << 1.0 << QSize(128, 128) << QSize(128, 128) << QSize(128, 128);
+        QTest::newRow("device fitted at 200 %")
+            << device << 2.0 << QSize(128, 128) << QSize(256, 256) << QSize(128, 128);
+        QTest::newRow("dial fitted keeps its shape")
+            << dial << 2.0 << QSize(100, 100) << QSize(200, 198) << QSize(100, 99);
+    }
+    void loadedForTheScreen()
+    {
+        QFETCH(QString, path);
+        QFETCH(qreal, screen);
+        QFETCH(QSize, fit);
+        const QPixmap picture = loadPicture(path, fit, screen);
+        QTEST(picture.size(), "pixels");
+        QTEST(picture.deviceIndependentSize().toSize(), "laidOut");
     }
 
     // Each major mark sits on its ray from the pivot: 0 due west, 100 at 93
