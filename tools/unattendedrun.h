@@ -30,6 +30,7 @@ public:
         QDir(home).mkpath(QStringLiteral("no-catalog"));
         qputenv("HOME", QFile::encodeName(home));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/.config")));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home));
         qputenv("LUMENQUILL_FIRMWARE_DIR",
                 QFile::encodeName(catalogDir.isEmpty() ? home + QStringLiteral("/no-catalog") : catalogDir));
     }
