@@ -213,7 +213,12 @@ void TimingPanel::timingStatusUpdate(StatsThreadInfo info)
     graph->data()->removeBefore(t - kWindowSeconds);
     // The quarter second keeps the newest point off the right border.
     chart->xAxis->setRange(t + 0.25, kWindowSeconds, Qt::AlignRight);
-    chart->replot();
+    // Drawing a chart behind another tab every second was half the cost of a
+    // status update; it is drawn when its tab shows.
+    if (chart->isVisible())
+        chart->replot();
+    else
+        m_replotWhenShown = true;
 
     m_ui->TimingCurrentTime->setText(TimingTexts::deviceTimeText(s));
 }
@@ -254,6 +259,15 @@ void TimingPanel::requestClockSet(uint32_t source)
     StatsThreadInfo request = makeRequest(m_handle);
     request.timingTimeSet.source = source;
     emit signal_timing_resync(request);
+}
+
+void TimingPanel::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_replotWhenShown) {
+        m_replotWhenShown = false;
+        m_ui->TimingChart->replot(QCustomPlot::rpQueuedRefresh);
+    }
 }
 
 void TimingPanel::slot_timing_graph_reset()

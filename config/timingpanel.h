@@ -77,6 +77,9 @@ public slots:
     void slot_timing_graph_reset();
     void slot_sntp_failed(QString message);
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void requestClockSet(uint32_t source);
     void fitValueAxis();
@@ -89,4 +92,5 @@ private:
     QString m_initialSats;
     QString m_initialSource;
     QString m_initialTime;
+    bool m_replotWhenShown = false; // the chart changed while another tab was shown
 };

@@ -5,6 +5,8 @@
 
 #include "chartseries.h"
 
+#include <algorithm>
+
 namespace ChartSeries {
 
 std::array<double, kGraphsPerScale> pointValues(const StatisticsSample &difference, int portIndex, double usage)
@@ -32,6 +34,31 @@ std::array<double, kGraphsPerScale> pointValues(const StatisticsSample &differen
     // the chart agrees with the meter the operator sees at that moment.
     values[kGraphsPerScale - 1] = usage;
     return values;
+}
+
+QList<QPointF> withoutFlatRunInteriors(const QList<QPointF> &points, double band)
+{
+    const auto isPoint = [](const QPointF &p) { return !qIsNaN(p.x()) && !qIsNaN(p.y()); };
+    QList<QPointF> corners;
+    corners.reserve(points.size());
+    qsizetype start = 0;
+    while (start < points.size()) {
+        corners.append(points[start]);
+        qsizetype end = start + 1; // one past the run that begins at start
+        if (isPoint(points[start])) {
+            double low = points[start].y(), high = low;
+            for (; end < points.size() && isPoint(points[end]) && points[end].x() >= points[end - 1].x(); ++end) {
+                const double y = points[end].y();
+                if (std::max(high, y) - std::min(low, y) > band)
+                    break;
+                low = std::min(low, y);
+                high = std::max(high, y);
+            }
+        }
+        // The run's last point starts the next run.
+        start = end - 1 > start ? end - 1 : end;
+    }
+    return corners;
 }
 
 } // namespace ChartSeries

@@ -9,6 +9,8 @@
 
 #include "statisticssample.h"
 
+#include <QList>
+#include <QPointF>
 #include <qnamespace.h>
 
 #include <array>
@@ -50,5 +52,14 @@ constexpr int graphIndex(int scale, Unit unit, int series)
 // packets, whose last entry is `usage`, the refresh's bandwidth usage. Both
 // units are recorded so that switching the unit loses no history.
 std::array<double, kGraphsPerScale> pointValues(const StatisticsSample &difference, int portIndex, double usage);
+
+// The line through `points` (pixel positions, left to right) drawn with
+// fewer strokes: a run of points that stays within a horizontal band
+// `band` pixels high is drawn from its first to its last point. A series
+// that is flat or nearly so (an error count at 0, packet rates under a
+// bytes-per-second scale) is then one stroke instead of a hundred; drawing
+// strokes is most of what a chart costs. No point moves by more than `band`
+// from the line drawn, and a point that is not a number still breaks it.
+QList<QPointF> withoutFlatRunInteriors(const QList<QPointF> &points, double band);
 
 } // namespace ChartSeries

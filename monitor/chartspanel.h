@@ -54,6 +54,9 @@ public slots:
     void graphs_display();
     void graphs_clear();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     struct Slot {
         StatisticsSample baseline;
@@ -64,6 +67,8 @@ private:
     std::array<QCustomPlot *, 2> charts() const;
     double nowKey() const;
     void showWindow(int scale, double key);
+    // `priority` is a QCustomPlot::RefreshPriority (kept out of this header).
+    void replotCharts(int priority);
 
     std::unique_ptr<Ui::ChartsPanel> m_ui;
     MonitorClock m_systemClock;
@@ -73,4 +78,5 @@ private:
     std::array<std::array<QAbstractButton *, ChartSeries::kSeries>, 2> m_checks{};
     bool m_rebase = true;
     bool m_deferredReplot = false;
+    bool m_replotWhenShown = false; // the charts changed while another tab was shown
 };

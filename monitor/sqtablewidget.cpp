@@ -6,6 +6,7 @@
 #include "sqtablewidget.h"
 
 #include <array>
+#include <cstring>
 
 namespace {
 using W = StatisticsSample::PortWord;
@@ -20,6 +21,7 @@ SQTableWidget::SQTableWidget(QWidget *parent) : QTableWidget(parent) {}
 void SQTableWidget::setLinkedTable(QTableWidget *errors)
 {
     m_errors = errors;
+    m_errorCells = {};
 }
 
 void SQTableWidget::setPort(int port)
@@ -27,11 +29,34 @@ void SQTableWidget::setPort(int port)
     m_port = port;
 }
 
-void SQTableWidget::writeCell(QTableWidget *table, int row, int column, const QString &text)
+template <typename Text>
+void SQTableWidget::writeCell(QTableWidget *table, Cells &cells, int row, int column, uint64_t first, uint64_t second,
+                              Text text)
 {
     if (!table || row >= table->rowCount() || column >= table->columnCount())
         return;
-    table->setItem(row, column, new QTableWidgetItem(text));
+    Cell &cell = cells[std::size_t(row)][std::size_t(column)];
+    QTableWidgetItem *item = table->item(row, column);
+    if (cell.known && item && item == cell.item && cell.first == first && cell.second == second)
+        return;
+    if (item)
+        item->setText(text());
+    else
+        table->setItem(row, column, item = new QTableWidgetItem(text()));
+    cell = {item, first, second, true};
+}
+
+void SQTableWidget::writeText(QTableWidget *table, Cells &cells, int row, int column, const QString &text)
+{
+    if (!table || row >= table->rowCount() || column >= table->columnCount())
+        return;
+    QTableWidgetItem *item = table->item(row, column);
+    if (item)
+        item->setText(text);
+    else
+        table->setItem(row, column, item = new QTableWidgetItem(text));
+    if (row < kCachedRows)
+        cells[std::size_t(row)][std::size_t(column)] = {item, 0, 0, false};
 }
 
 void SQTableWidget::showStatistics(const StatisticsSample &sample)
@@ -52,18 +77,24 @@ void SQTableWidget::showStatistics(const StatisticsSample &sample)
     const uint64_t intervalMs = delta.words[StatisticsSample::SampleTime];
     const uint64_t packets = intervalPackets(delta, m_port);
 
-    auto fill = [&](QTableWidget *table, int row, W word, bool share) {
-        writeCell(table, row, 0, QString::asprintf("%llu", static_cast<unsigned long long>(total.port(m_port, word))));
-        writeCell(table, row, 1, rateText(delta.port(m_port, word), intervalMs));
+    auto fill = [&](QTableWidget *table, Cells &cells, int row, W word, bool share) {
+        const uint64_t totalCount = total.port(m_port, word);
+        const uint64_t count = delta.port(m_port, word);
+        writeCell(table, cells, row, 0, totalCount, 0,
+                  [&] { return QString::asprintf("%llu", static_cast<unsigned long long>(totalCount)); });
+        writeCell(table, cells, row, 1, count, intervalMs, [&] { return rateText(count, intervalMs); });
         if (!share)
             return;
-        writeCell(table, row, 2, shareText(delta.port(m_port, word), packets));
+        writeCell(table, cells, row, 2, count, packets, [&] { return shareText(count, packets); });
     };
     for (int row = 0; row < int(kPacketRows.size()); ++row)
-        fill(this, row, kPacketRows[std::size_t(row)], row != kBytesRow);
+        fill(this, m_packetCells, row, kPacketRows[std::size_t(row)], row != kBytesRow);
     for (int row = 0; row < int(kErrorRows.size()); ++row)
-        fill(m_errors, row, kErrorRows[std::size_t(row)], true);
-    writeCell(this, kBytesRow, 2, usageText(bandwidthUsage(delta, m_port)));
+        fill(m_errors, m_errorCells, row, kErrorRows[std::size_t(row)], true);
+    const float usage = float(bandwidthUsage(delta, m_port));
+    uint32_t usageBits = 0;
+    std::memcpy(&usageBits, &usage, sizeof usageBits);
+    writeCell(this, m_packetCells, kBytesRow, 2, usageBits, 0, [&] { return usageText(usage); });
 
     m_previous = sample;
 }
@@ -71,14 +102,14 @@ void SQTableWidget::showStatistics(const StatisticsSample &sample)
 void SQTableWidget::writeResetTexts()
 {
     for (int row = 0; row < kResetPacketRows; ++row) {
-        writeCell(this, row, 0, QStringLiteral("0"));
-        writeCell(this, row, 1, QStringLiteral("0"));
-        writeCell(this, row, 2, QStringLiteral("-"));
+        writeText(this, m_packetCells, row, 0, QStringLiteral("0"));
+        writeText(this, m_packetCells, row, 1, QStringLiteral("0"));
+        writeText(this, m_packetCells, row, 2, QStringLiteral("-"));
     }
     for (int row = 0; row < int(kErrorRows.size()); ++row) {
-        writeCell(m_errors, row, 0, QStringLiteral("0"));
-        writeCell(m_errors, row, 1, QStringLiteral("0"));
-        writeCell(m_errors, row, 2, QStringLiteral("-"));
+        writeText(m_errors, m_errorCells, row, 0, QStringLiteral("0"));
+        writeText(m_errors, m_errorCells, row, 1, QStringLiteral("0"));
+        writeText(m_errors, m_errorCells, row, 2, QStringLiteral("-"));
     }
 }
 

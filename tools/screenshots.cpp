@@ -13,14 +13,13 @@
 #include "lqsim.h"
 #include "mainwindow.h"
 #include "statsthread.h"
+#include "unattendedrun.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QMessageBox>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -46,10 +45,9 @@ void tick(MainWindow &window, int &answered)
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The simulated devices' own catalog, so that the 1G v6 tap is offered its
-    // update as in ./scripts/run; the manager reads none beside itself.
-    if (qEnvironmentVariableIsEmpty("LUMENQUILL_FIRMWARE_DIR"))
-        qputenv("LUMENQUILL_FIRMWARE_DIR", LQ_DEMO_CATALOG_DIR);
+    // The pictures show the build's demo catalog and default names, whatever
+    // the developer's own settings and catalog say.
+    UnattendedRun unattended(QStringLiteral(LQ_DEMO_CATALOG_DIR));
     registerStatsThreadInfo();
     registerLumenquillDevice();
     QApplication app(argc, argv);
@@ -63,12 +61,7 @@ int main(int argc, char **argv)
 
     // Questions such as the firmware offer are declined: the pictures show
     // the window as it monitors.
-    QTimer decline;
-    QObject::connect(&decline, &QTimer::timeout, [] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
-            box->reject();
-    });
-    decline.start(50);
+    unattended.declineModalBoxes(true);
 
     lqsim_use_manual_clock(0);
     MainWindow window;
@@ -86,7 +79,7 @@ int main(int argc, char **argv)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 
     auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
-    QTemporaryDir scratch;
+    const QDir scratch(unattended.scratchPath());
     for (int device = 0; device < window.deviceSelector()->count(); ++device) {
         window.deviceSelector()->setCurrentIndex(device);
         // A capture runs on every device that can capture, into a scratch

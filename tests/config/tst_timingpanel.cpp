@@ -97,6 +97,39 @@ private slots:
         QCOMPARE(chart->xAxis->range(), QCPRange(last - 99.75, last + 0.25));
     }
 
+    // Behind another tab the chart is not drawn every second; the moment its
+    // tab shows it is drawn with the newest window.
+    void chartDrawnWhenShown()
+    {
+        QTabWidget tabs;
+        auto *other = new QWidget;
+        auto *panel = new TimingPanel;
+        tabs.addTab(other, QStringLiteral("Counters"));
+        tabs.addTab(panel, QStringLiteral("Timing"));
+        panel->setCurrentHandle(kHandle);
+        qint64 now = 1764892800;
+        panel->setClock([&now] { return now; });
+        tabs.setCurrentWidget(panel);
+        tabs.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tabs));
+        tabs.setCurrentWidget(other);
+        QCustomPlot *chart = panel->findChild<QCustomPlot *>("TimingChart");
+        QSignalSpy drawn(chart, &QCustomPlot::afterReplot);
+        for (int i = 0; i < 60; ++i, ++now)
+            panel->timingStatusUpdate(status(i % 5));
+        QCOMPARE(drawn.size(), 0);
+
+        tabs.setCurrentWidget(panel);
+        QCOMPARE(drawn.size(), 1);
+        // The ticks are laid out by the drawing: those of the last 100 s.
+        const auto ticks = chart->xAxis->tickVector();
+        QVERIFY(!ticks.isEmpty());
+        QCOMPARE(ticks.first(), 1764892760.0);
+        QCOMPARE(ticks.last(), 1764892850.0);
+        panel->timingStatusUpdate(status(1));
+        QCOMPARE(drawn.size(), 2);
+    }
+
     // The source list is not in the device's coding; showing is not an operator's change.
     void featuresAndPpsDelay()
     {

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSettings>
+#include <QTabWidget>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -348,6 +349,73 @@ private slots:
             const auto values = ChartSeries::pointValues(portSample(elapsedMs, port, words), port, 37.5);
             QCOMPARE(QList<double>(values.begin(), values.end()), expected);
         }
+    }
+
+    // The line drawn through a graph's pixel positions: runs within the band
+    // (here half a pixel) keep only their ends; anything else stays a corner.
+    void flatRuns_data()
+    {
+        using Points = QList<QPointF>;
+        QTest::addColumn<Points>("points");
+        QTest::addColumn<Points>("drawn");
+        const double nan = qQNaN();
+        QTest::newRow("too short") << Points{{0, 3}, {1, 3}} << Points{{0, 3}, {1, 3}};
+        QTest::newRow("flat") << Points{{0, 3}, {1, 3}, {2, 3}, {3, 3}} << Points{{0, 3}, {3, 3}};
+        QTest::newRow("within the band") << Points{{0, 3}, {1, 3.3}, {2, 2.9}, {3, 3.2}} << Points{{0, 3}, {3, 3.2}};
+        QTest::newRow("steps") << Points{{0, 0}, {1, 0}, {2, 0}, {3, 5}, {4, 5}, {5, 5}, {6, 0}}
+                               << Points{{0, 0}, {2, 0}, {3, 5}, {5, 5}, {6, 0}};
+        QTest::newRow("slow drift") << Points{{0, 0}, {1, 0.2}, {2, 0.4}, {3, 0.6}, {4, 0.8}}
+                                    << Points{{0, 0}, {2, 0.4}, {4, 0.8}};
+        QTest::newRow("zigzag") << Points{{0, 0}, {1, 1}, {2, 0}, {3, 1}} << Points{{0, 0}, {1, 1}, {2, 0}, {3, 1}};
+        QTest::newRow("gap") << Points{{0, 0}, {1, 0}, {2, 0}, {3, nan}, {4, 0}, {5, 0}, {6, 0}}
+                             << Points{{0, 0}, {2, 0}, {3, nan}, {4, 0}, {6, 0}};
+        QTest::newRow("going back") << Points{{0, 0}, {4, 0}, {2, 0}, {3, 0}} << Points{{0, 0}, {4, 0}, {2, 0}, {3, 0}};
+    }
+    void flatRuns()
+    {
+        QFETCH(QList<QPointF>, points);
+        QFETCH(QList<QPointF>, drawn);
+        const QList<QPointF> corners = ChartSeries::withoutFlatRunInteriors(points, 0.5);
+        QCOMPARE(corners.size(), drawn.size());
+        for (qsizetype i = 0; i < drawn.size(); ++i) {
+            QCOMPARE(corners[i].x(), drawn[i].x());
+            QVERIFY2(corners[i].y() == drawn[i].y() || (qIsNaN(corners[i].y()) && qIsNaN(drawn[i].y())),
+                     qPrintable(QString::number(i)));
+        }
+    }
+
+    // Charts behind another tab are not drawn every second, but the moment
+    // their tab shows they are drawn with what came meanwhile.
+    void drawnWhenShown()
+    {
+        QTabWidget tabs; // before the bench: the panel leaves the tabs when it goes
+        Bench b;
+        b.run(3);
+        auto *other = new QWidget;
+        tabs.addTab(other, QStringLiteral("Counters"));
+        tabs.addTab(&b.panel, QStringLiteral("Charts"));
+        tabs.resize(1240, 800);
+        tabs.setCurrentWidget(&b.panel);
+        tabs.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tabs));
+        tabs.setCurrentWidget(other);
+        QSignalSpy drawnA(b.chart[0], &QCustomPlot::afterReplot), drawnB(b.chart[1], &QCustomPlot::afterReplot);
+        b.run(57); // to a whole minute, a tick on the newest point
+        QCOMPARE(drawnA.size() + drawnB.size(), 0);
+
+        tabs.setCurrentWidget(&b.panel);
+        QCOMPARE(drawnA.size(), 1);
+        QCOMPARE(drawnB.size(), 1);
+        for (QCustomPlot *chart : b.chart) {
+            // The ticks are laid out by the drawing: they must be those of the newest window.
+            const auto ticks = chart->xAxis->tickVector();
+            QVERIFY(!ticks.isEmpty());
+            QCOMPARE(ticks.last(), b.key());
+            QCOMPARE(ticks.first(), b.key() - 90);
+        }
+        b.run(1);
+        QCOMPARE(drawnA.size(), 2);
+        QCOMPARE(drawnB.size(), 2);
     }
 
     // Every scale keeps its history whichever is shown; the key axis shows
