@@ -210,6 +210,8 @@ private slots:
         connect(&panel, &CapturePanel::signal_dd_set_config, this,
                 [](const StatsThreadInfo &info) { std::free(info.diskDumpConfig.path); });
         panel.setDevice(7, kCaps);
+        QTemporaryDir dir; // an existing folder: a missing one would be asked about first
+        panel.form()->capture_filename->setText(dir.filePath("run.pcapng"));
         panel.statusUpdate(status(7));
         auto *line = panel.findChild<QLabel *>("capture_status_label");
         QVERIFY(line);
