@@ -67,9 +67,16 @@ bool ReportSaver::save(QWidget *parent, const QString &kind, const QString &what
     return report(parent, path, writeTo(path));
 }
 
-bool ReportSaver::writeTo(QWidget *parent, const QString &path, const ReportExport::Writer &write)
+bool ReportSaver::saveBytes(QWidget *parent, const QString &kind, const QString &what, const QString &ext,
+                            const QString &filter, const std::function<QByteArray()> &content)
 {
-    return report(parent, path, ReportExport::writeAllOrNothing(path, write));
+    return save(parent, kind, what, ext, filter,
+                [&content](const QString &path) { return ReportExport::writeAllOrNothing(path, content()); });
+}
+
+bool ReportSaver::writeBytes(QWidget *parent, const QString &path, const QByteArray &bytes)
+{
+    return report(parent, path, ReportExport::writeAllOrNothing(path, bytes));
 }
 
 bool ReportSaver::report(QWidget *parent, const QString &path, const QString &reason)

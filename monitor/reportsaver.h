@@ -42,8 +42,11 @@ public:
               const ReportExport::Writer &write);
     bool save(QWidget *parent, const QString &kind, const QString &what, const QString &ext, const QString &filter,
               const std::function<QString(const QString &path)> &writeTo);
+    // A text or other content made when the operator has chosen the file.
+    bool saveBytes(QWidget *parent, const QString &kind, const QString &what, const QString &ext, const QString &filter,
+                   const std::function<QByteArray()> &content);
     // Writes `path`; a failure shows one box naming the file and the reason.
-    bool writeTo(QWidget *parent, const QString &path, const ReportExport::Writer &write);
+    static bool writeBytes(QWidget *parent, const QString &path, const QByteArray &bytes);
     // Reports the outcome of a write done elsewhere (`reason` empty on success).
     static bool report(QWidget *parent, const QString &path, const QString &reason);
 
