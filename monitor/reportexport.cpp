@@ -132,9 +132,9 @@ QString chartCsv(const QList<ChartBlock> &blocks)
 namespace {
 QString fileNamePart(const QString &text)
 {
-    static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9.+-]+"));
+    static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9.+]+"));
     QString part = text.trimmed();
-    part.replace(QLatin1Char(':'), QLatin1Char('-'));
+    // Runs of anything else (the MAC's colons, blanks, slashes) become one dash.
     part.replace(unsafe, QStringLiteral("-"));
     // Leading dots would hide the file; trailing ones confuse the extension.
     while (part.startsWith(QLatin1Char('.')) || part.startsWith(QLatin1Char('-')))
