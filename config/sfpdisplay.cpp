@@ -135,6 +135,7 @@ void SFPDisplay::sfpUpdate(const SfpInfo *info)
     }
     std::memcpy(&m_info, info, sizeof m_info);
     m_shown = true;
+    m_shownAt = m_reports->now();
     showPort(m_ports[0], m_info.portA);
     showPort(m_ports[1], m_info.portB);
 }
@@ -230,7 +231,9 @@ QString SFPDisplay::reportText() const
     SfpInfo shown{};
     if (m_shown)
         shown = m_info;
-    return SfpReport::report(shown, ReportExport::headerLines(m_reports->device(), m_reports->now()));
+    // Stamped with the arrival of the record shown: diagnostics drift.
+    const QDateTime time = m_shown ? m_shownAt : m_reports->now();
+    return SfpReport::report(shown, ReportExport::headerLines(m_reports->device(), time));
 }
 
 bool SFPDisplay::saveReport(const QString &path)

@@ -10,6 +10,7 @@
 #include "lumenquillapi.h"
 #include "reportsaver.h"
 
+#include <QDateTime>
 #include <QWidget>
 
 #include <array>
@@ -70,6 +71,7 @@ private:
     std::array<Port, 2> m_ports;
     SfpInfo m_info{};
     bool m_shown = false; // the columns show m_info (the last record was valid)
+    QDateTime m_shownAt;  // when m_info arrived
     ReportSaver m_ownReports;
     ReportSaver *m_reports = &m_ownReports;
 };
