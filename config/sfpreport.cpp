@@ -55,7 +55,11 @@ constexpr int kCellWidth = 14;
 
 QString line(const QString &caption, const QString &value)
 {
-    return QStringLiteral("  %1 %2\n").arg(caption + QLatin1Char(':'), -kCaptionWidth).arg(value);
+    QString text = QStringLiteral("  %1 %2").arg(caption + QLatin1Char(':'), -kCaptionWidth).arg(value);
+    // No trailing blanks: some flag texts end in one, and a ticket system may mark them.
+    while (text.endsWith(QLatin1Char(' ')))
+        text.chop(1);
+    return text + QLatin1Char('\n');
 }
 
 QString diagnostics(const SfpPortInfo &m)

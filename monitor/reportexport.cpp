@@ -107,17 +107,21 @@ QString chartCsv(const QList<ChartBlock> &blocks)
     QString out = csvLine(caption);
     for (const ChartBlock &block : blocks) {
         // Points of all series by time, so that a series that missed a point
-        // leaves its cell empty instead of shifting the others.
-        std::map<double, QStringList> rows;
+        // leaves its cell empty instead of shifting the others. The n-th
+        // point at one time goes with the other series' n-th point at that
+        // time: a chart may hold several points at the same second.
+        std::map<std::pair<double, int>, QStringList> rows;
         for (int s = 0; s < block.series.size(); ++s) {
+            std::map<double, int> seen;
             for (const QPointF &point : block.series[s].points) {
-                QStringList &row = rows[point.x()];
+                QStringList &row = rows[{point.x(), seen[point.x()]++}];
                 while (row.size() < block.series.size())
                     row << QString();
                 row[s] = shortest(point.y());
             }
         }
-        for (const auto &[key, values] : rows) {
+        for (const auto &[at, values] : rows) {
+            const double key = at.first;
             QStringList line;
             if (withScale)
                 line << block.scale;

@@ -385,7 +385,7 @@ private slots:
                     // "Status" is the identity table's first caption in the report.
                     const QString caption = cells[0].isEmpty() ? QStringLiteral("Status") : cells[0];
                     const QRegularExpression line("\\n  " + QRegularExpression::escape(caption) + ": +" +
-                                                  QRegularExpression::escape(cells[port + 1]) + "\\n");
+                                                  QRegularExpression::escape(cells[port + 1].trimmed()) + "\\n");
                     QVERIFY2(text.contains(line), qPrintable(caption + " / " + cells[port + 1]));
                 }
             }

@@ -266,6 +266,38 @@ private slots:
         QCOMPARE(line - 1, allScales ? 13 + 2 : 13);
     }
 
+    // Rows line up by time: a series without a point there leaves its cell
+    // empty, and points that share a second each keep a row of their own.
+    void chartRowsByTime_data()
+    {
+        QTest::addColumn<QVector<QPointF>>("a");
+        QTest::addColumn<QVector<QPointF>>("b");
+        QTest::addColumn<QStringList>("rows"); // seconds|a|b
+        QTest::newRow("aligned") << QVector<QPointF>{{1, 1.5}, {2, 2}} << QVector<QPointF>{{1, 10}, {2, 0.1}}
+                                 << QStringList{"1|1.5|10", "2|2|0.1"};
+        QTest::newRow("a point missing") << QVector<QPointF>{{1, 1}, {2, 2}, {3, 3}}
+                                         << QVector<QPointF>{{1, 10}, {3, 30}}
+                                         << QStringList{"1|1|10", "2|2|", "3|3|30"};
+        QTest::newRow("same second twice")
+            << QVector<QPointF>{{5, 1}, {5, 2}, {6, 3}} << QVector<QPointF>{{5, 10}, {5, 20}, {6, 30}}
+            << QStringList{"5|1|10", "5|2|20", "6|3|30"};
+    }
+    void chartRowsByTime()
+    {
+        QFETCH(QVector<QPointF>, a);
+        QFETCH(QVector<QPointF>, b);
+        QFETCH(QStringList, rows);
+        const QList<QStringList> parsed = parseCsv(chartCsv({ChartBlock{{}, {{"a", a}, {"b", b}}}}));
+        QCOMPARE(parsed.value(0), (QStringList{"Time (UTC)", "Seconds", "a", "b"}));
+        QStringList got;
+        for (const QStringList &row : parsed.mid(1)) {
+            QCOMPARE(QDateTime::fromString(row.value(0), Qt::ISODate).toSecsSinceEpoch(),
+                     qint64(row.value(1).toDouble()));
+            got << row.mid(1).join('|');
+        }
+        QCOMPARE(got, rows);
+    }
+
     void chartPictures_data()
     {
         QTest::addColumn<int>("format");
