@@ -5,7 +5,6 @@
 
 #include "chartexport.h"
 
-#include <QBuffer>
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>

@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QHeaderView>
 #include <QMenu>
 #include <QKeyEvent>
 #include <QTableWidget>
@@ -175,10 +174,8 @@ void savePicture(const ChartSource &source, ChartExport::Format format, double s
 void saveData(const ChartSource &source, const QString &what,
               const std::function<QList<ReportExport::ChartBlock>()> &blocks)
 {
-    source.saver->save(source.plot->window(), kChartDataKind, what, QStringLiteral("csv"), kCsvFilter,
-                       [blocks](const QString &path) {
-                           return ReportExport::writeAllOrNothing(path, ReportExport::chartCsv(blocks()).toUtf8());
-                       });
+    source.saver->saveBytes(source.plot->window(), kChartDataKind, what, QStringLiteral("csv"), kCsvFilter,
+                            [&blocks] { return ReportExport::chartCsv(blocks()).toUtf8(); });
 }
 } // namespace
 

@@ -9,7 +9,6 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 
-#include <algorithm>
 #include <map>
 
 namespace ReportExport {

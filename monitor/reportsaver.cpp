@@ -49,13 +49,6 @@ QString ReportSaver::proposedPath(const QString &kind, const QString &what, cons
 }
 
 bool ReportSaver::save(QWidget *parent, const QString &kind, const QString &what, const QString &ext,
-                       const QString &filter, const ReportExport::Writer &write)
-{
-    return save(parent, kind, what, ext, filter,
-                [&write](const QString &path) { return ReportExport::writeAllOrNothing(path, write); });
-}
-
-bool ReportSaver::save(QWidget *parent, const QString &kind, const QString &what, const QString &ext,
                        const QString &filter, const std::function<QString(const QString &)> &writeTo)
 {
     const QString path =

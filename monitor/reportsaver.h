@@ -37,9 +37,8 @@ public:
     // Where the save dialog starts: the remembered folder and the proposed name.
     QString proposedPath(const QString &kind, const QString &what, const QString &ext) const;
 
-    // Asks where to save, then writes there. False when cancelled or failed.
-    bool save(QWidget *parent, const QString &kind, const QString &what, const QString &ext, const QString &filter,
-              const ReportExport::Writer &write);
+    // Asks where to save, then `writeTo` writes there (returning the reason
+    // of a failure). False when cancelled or failed.
     bool save(QWidget *parent, const QString &kind, const QString &what, const QString &ext, const QString &filter,
               const std::function<QString(const QString &path)> &writeTo);
     // A text or other content made when the operator has chosen the file.
