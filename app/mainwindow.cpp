@@ -168,6 +168,15 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_ui(std::make_un
     m_ui->capturePanel->setSettings(m_settings);
     m_ui->countersV2Panel->setSettings(m_settings);
 
+    m_reports.setSettings(m_settings);
+    m_reports.setClock([this] { return m_clock.now().toUTC(); });
+    m_countersPanel->setReportSaver(&m_reports);
+    m_chartsPanel->setReportSaver(&m_reports);
+    m_logPanel->setReportSaver(&m_reports);
+    m_timingPanel->setReportSaver(&m_reports);
+    m_ui->countersV2Panel->setReportSaver(&m_reports);
+    m_ui->sfpDisp->setReportSaver(&m_reports);
+
     for (int i = 0; i < m_ui->tabWidget->count(); ++i)
         m_tabs.append({m_ui->tabWidget->widget(i), m_ui->tabWidget->tabText(i)});
 
@@ -550,6 +559,7 @@ void MainWindow::changeDevice(int index)
     m_shownHandle = device.handle;
     m_currentHandle = device.handle;
     m_currentType = device.type;
+    labelReports(device);
     m_ui->filtersPanel->setCurrentHandle(m_currentHandle);
     m_timingPanel->setCurrentHandle(m_currentHandle);
     m_featuresPanel->showModelPicture(deviceModel(m_currentType).picture);
@@ -678,6 +688,16 @@ void MainWindow::slot_set_fw()
 void MainWindow::slot_device_friendly_name_changed(LumenquillDevice dev)
 {
     DeviceComboBox::storeFriendlyName(*m_settings, dev);
+    if (dev.handle == m_currentHandle)
+        labelReports(dev);
+}
+
+void MainWindow::labelReports(const LumenquillDevice &device)
+{
+    // The model as the information block heads it, without its greeting.
+    QString model = deviceModel(device.type).head;
+    model.remove(QStringLiteral(" Device Connected"));
+    m_reports.setDevice({device.friendlyName, device.mac, model});
 }
 
 void MainWindow::resetAll(bool clearLog)

@@ -10,6 +10,7 @@
 #include "firmwarecatalog.h"
 #include "lumenquilldevice.h"
 #include "monitorclock.h"
+#include "reportsaver.h"
 #include "statisticssample.h"
 #include "statsthreadinfo.h"
 
@@ -124,6 +125,8 @@ private:
     void offerNewerFirmware(const StatsThreadInfo &info);
     void offerPendingFirmware();
     int selectorIndexOf(uint64_t handle) const;
+    // The current device as the exports name it.
+    void labelReports(const LumenquillDevice &device);
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     FeaturesPanel *m_featuresPanel = nullptr;
@@ -136,6 +139,8 @@ private:
     QTimer *m_pollTimer = nullptr;
     QTimer *m_featuresTimer = nullptr;
     QSettings *m_settings = nullptr;
+    // The device and folders of every export the panels offer.
+    ReportSaver m_reports;
     VistagroveMonitor *m_vistagroveMonitor = nullptr;
     DeviceComboBox *m_deviceSelector = nullptr;
     QList<QPair<QWidget *, QString>> m_tabs; // every page with its title, in form order

@@ -7,11 +7,15 @@
 
 #include "lumenquillapi.h"
 #include "pictures.h"
+#include "reportactions.h"
 #include "ui_featurespanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QPixmap>
@@ -21,6 +25,13 @@
 FeaturesPanel::FeaturesPanel(QWidget *parent) : QWidget(parent), m_ui(std::make_unique<Ui::FeaturesPanel>())
 {
     m_ui->setupUi(this);
+    // The device block goes into tickets as text.
+    ReportActions::installContextMenu(m_ui->deviceGroup, [this](const QPoint &) {
+        auto *menu = new QMenu(m_ui->deviceGroup);
+        menu->addAction(QStringLiteral("Copy device information"),
+                        [this] { ReportActions::copyText(deviceInformation()); });
+        return menu;
+    });
     // Shown only where the device library asks for it, which ours never does.
     m_ui->OSXWarning->hide();
     m_ui->FirmwareSelection->hide();
@@ -141,6 +152,27 @@ void FeaturesPanel::showModelPicture(const QString &resource)
 void FeaturesPanel::showDeviceStatus(const QString &text)
 {
     m_ui->features_status_label->setText(text);
+}
+
+QString FeaturesPanel::deviceInformation() const
+{
+    QStringList lines = m_ui->features_status_label->text().split(QLatin1Char('\n'));
+    lines << m_ui->features_link_speed_label->text();
+    const QFormLayout *form = m_ui->statusLayout;
+    for (int row = 0; row < form->rowCount(); ++row) {
+        const QLayoutItem *caption = form->itemAt(row, QFormLayout::LabelRole);
+        const QLayoutItem *value = form->itemAt(row, QFormLayout::FieldRole);
+        const auto *captionLabel = caption ? qobject_cast<const QLabel *>(caption->widget()) : nullptr;
+        const auto *valueLabel = value ? qobject_cast<const QLabel *>(value->widget()) : nullptr;
+        if (captionLabel && valueLabel) {
+            // Captions end in " :" on the form, or in nothing; the copy reads "caption: value".
+            QString name = captionLabel->text().trimmed();
+            if (name.endsWith(QLatin1Char(':')))
+                name = name.chopped(1).trimmed();
+            lines << name + QLatin1String(": ") + valueLabel->text();
+        }
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
 void FeaturesPanel::showLinkText(const QString &text)

@@ -45,6 +45,8 @@ public:
     void showLinkTimes(const QString &up, const QString &lastDown);
     void showHardwareDrops(uint64_t packets);
     void showSoftwareDrops(uint64_t packets);
+    // The device block as text, a line per figure, as the context menu copies it.
+    QString deviceInformation() const;
 
     // Save becomes usable after an apply and unusable after a save.
     void setSaveEnabled(bool enabled);

@@ -6,6 +6,7 @@
 #include "networkportspanel.h"
 
 #include "portsettings.h"
+#include "reportactions.h"
 #include "ui_networkportspanel.h"
 
 #include <QCheckBox>
@@ -89,6 +90,9 @@ NetworkPortsPanel::NetworkPortsPanel(QWidget *parent) : QWidget(parent), m_ui(st
         }
         fitHeight(table);
     }
+    // Status figures go into tickets as text: Ctrl+C and the context menu.
+    for (QTableWidget *table : {u->physRegsTable1, u->physRegsTable2, u->physRegsTable3})
+        ReportActions::enableTableCopy(table);
     for (QTableWidget *table : {u->physRegsTable1, u->physRegsTable2, u->physRegsTable3})
         table->setMinimumWidth(labelWidth + 2 * valueWidth + 2 * table->frameWidth());
     for (QLabel *header : {u->label_25, u->label_24})

@@ -5,13 +5,16 @@
 
 #include "sfpdisplay.h"
 
+#include "reportactions.h"
 #include "sfpoptions.h"
+#include "sfpreport.h"
 #include "sfptexts.h"
 #include "sfptransceiver.h"
 #include "ui_sfpdisplay.h"
 
 #include <QGridLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 
 #include <algorithm>
@@ -101,6 +104,18 @@ SFPDisplay::SFPDisplay(QWidget *parent) : QWidget(parent), m_ui(std::make_unique
     for (QPushButton *b : {m_ui->optionsButtonB, m_ui->enhancedOptionsButtonB})
         connect(b, &QPushButton::clicked, this, &SFPDisplay::slot_ShowOptionsB);
 
+    // Anywhere on the tab: the modules as a report, for a support ticket.
+    ReportActions::installContextMenu(this, [this](const QPoint &) {
+        auto *menu = new QMenu(this);
+        menu->addAction(QStringLiteral("Copy SFP report"), [this] { ReportActions::copyText(reportText()); });
+        menu->addAction(QStringLiteral("Save SFP report…"), [this] {
+            m_reports->saveBytes(window(), QStringLiteral("SfpReport"), QStringLiteral("SFP-report"),
+                                 QStringLiteral("txt"), QStringLiteral("Text files (*.txt)"),
+                                 [this] { return reportText().toUtf8(); });
+        });
+        return menu;
+    });
+
     // Nothing to show in the dialogs before the first valid record.
     for (Port &port : m_ports) {
         for (QPushButton *b : port.buttons)
@@ -115,9 +130,12 @@ void SFPDisplay::sfpUpdate(const SfpInfo *info)
     if (!info || !info->valid) {
         for (Port &port : m_ports)
             clearPort(port);
+        m_shown = false;
         return;
     }
     std::memcpy(&m_info, info, sizeof m_info);
+    m_shown = true;
+    m_shownAt = m_reports->now();
     showPort(m_ports[0], m_info.portA);
     showPort(m_ports[1], m_info.portB);
 }
@@ -206,6 +224,21 @@ void SFPDisplay::showPort(Port &port, const SfpPortInfo &info)
     setText(port.flags[0], T::warningFlags(info.flags));
     setText(port.flags[1], T::alarmFlags(info.flags));
     setText(port.flags[2], T::statusFlags(info.flags));
+}
+
+QString SFPDisplay::reportText() const
+{
+    SfpInfo shown{};
+    if (m_shown)
+        shown = m_info;
+    // Stamped with the arrival of the record shown: diagnostics drift.
+    const QDateTime time = m_shown ? m_shownAt : m_reports->now();
+    return SfpReport::report(shown, ReportExport::headerLines(m_reports->device(), time));
+}
+
+bool SFPDisplay::saveReport(const QString &path)
+{
+    return ReportSaver::writeBytes(window(), path, reportText().toUtf8());
 }
 
 const SfpPortInfo &SFPDisplay::stored(int port) const

@@ -8,7 +8,9 @@
 #pragma once
 
 #include "lumenquillapi.h"
+#include "reportsaver.h"
 
+#include <QDateTime>
 #include <QWidget>
 
 #include <array>
@@ -33,6 +35,13 @@ public:
     // Shows one status record's modules. A record whose valid byte is 0
     // empties both columns and keeps the data the dialogs open from.
     void sfpUpdate(const SfpInfo *info);
+
+    // Device and save dialog of the report export; a saver of its own until set.
+    void setReportSaver(ReportSaver *saver) { m_reports = saver ? saver : &m_ownReports; }
+    // The text report of both modules as shown, headed by the device.
+    QString reportText() const;
+    // Writes the report to `path`; a failure shows one box. False on failure.
+    bool saveReport(const QString &path);
 
 public slots:
     void slot_ShowTransceiverA();
@@ -61,4 +70,8 @@ private:
     std::unique_ptr<Ui::SFPDisplay> m_ui;
     std::array<Port, 2> m_ports;
     SfpInfo m_info{};
+    bool m_shown = false; // the columns show m_info (the last record was valid)
+    QDateTime m_shownAt;  // when m_info arrived
+    ReportSaver m_ownReports;
+    ReportSaver *m_reports = &m_ownReports;
 };

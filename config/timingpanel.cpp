@@ -5,13 +5,16 @@
 
 #include "timingpanel.h"
 
+#include "chartexport.h"
 #include "pictures.h"
+#include "reportactions.h"
 #include "ui_timingpanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -82,6 +85,17 @@ TimingPanel::TimingPanel(QWidget *parent)
 
     QCustomPlot *chart = m_ui->TimingChart;
     chart->addGraph()->setPen(QPen(Qt::black));
+    chart->graph(0)->setName(QStringLiteral("Deviation from PPS (ns)"));
+    ReportActions::installContextMenu(chart, [this, chart](const QPoint &) {
+        ReportActions::ChartSource source;
+        source.plot = chart;
+        source.saver = m_reports;
+        source.what = QStringLiteral("timing-chart");
+        source.shown = [chart] { return QList<ReportExport::ChartBlock>{ChartExport::graphData(chart, {0})}; };
+        auto *menu = new QMenu(chart);
+        ReportActions::addChartActions(menu, source);
+        return menu;
+    });
     chart->xAxis->setTicker(QSharedPointer<TenSecondTicker>::create());
     chart->yAxis->setLabel(QStringLiteral("ns"));
     chart->yAxis->setRange(-kMinimumSpanNs / 2, kMinimumSpanNs / 2);

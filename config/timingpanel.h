@@ -8,6 +8,7 @@
 
 #pragma once
 
+#include "reportsaver.h"
 #include "statsthreadinfo.h"
 #include "timingtexts.h"
 
@@ -34,6 +35,8 @@ public:
     ~TimingPanel() override;
 
     Ui::TimingPanel *form() const { return m_ui.get(); }
+    // Device and save dialog of the chart's exports; a saver of its own until set.
+    void setReportSaver(ReportSaver *saver) { m_reports = saver ? saver : &m_ownReports; }
 
     // The device the panel shows and sets the clock of; kNoDeviceHandle for
     // none. Another device greys the bullets until its first status.
@@ -87,6 +90,8 @@ private:
     static void setBullet(QLabel *bullet, const char *picture);
 
     std::unique_ptr<Ui::TimingPanel> m_ui;
+    ReportSaver m_ownReports;
+    ReportSaver *m_reports = &m_ownReports;
     uint64_t m_handle = kNoDeviceHandle;
     std::function<qint64()> m_clock;
     QString m_initialSats;

@@ -5,8 +5,11 @@
 
 #include "chartspanel.h"
 
+#include "chartexport.h"
+#include "reportactions.h"
 #include "ui_chartspanel.h"
 
+#include <QMenu>
 #include <qcustomplot.h>
 
 using namespace ChartSeries;
@@ -80,6 +83,19 @@ ChartsPanel::ChartsPanel(QWidget *parent) : QWidget(parent), m_ui(std::make_uniq
         plot->xAxis->setTicker(m_tickers[p]);
     }
 
+    // Names for the exported data: the switch's text and the unit.
+    for (std::size_t p = 0; p < plots.size(); ++p) {
+        for (int g = 0; g < kGraphs; ++g) {
+            const int series = g % kSeries;
+            const bool perSecond = (g % kGraphsPerScale) < kSeries;
+            const QString unit = !perSecond              ? QStringLiteral(" (%)")
+                                 : series == kSeries - 1 ? QStringLiteral(" (bytes/s)")
+                                                         : QStringLiteral(" (/s)");
+            plots[p]->graph(g)->setName(m_checks[p][std::size_t(series)]->text() + unit);
+        }
+        installExport(p);
+    }
+
     for (const auto &port : m_checks) {
         for (std::size_t s = 0; s < port.size(); ++s) {
             QPalette palette = port[s]->palette();
@@ -117,6 +133,44 @@ void ChartsPanel::setDeferredReplot(bool deferred)
 int ChartsPanel::shownScale() const
 {
     return qBound(0, m_ui->graphs_resolution_dropdown->currentIndex(), kScales - 1);
+}
+
+void ChartsPanel::installExport(std::size_t port)
+{
+    QCustomPlot *plot = charts()[port];
+    ReportActions::installContextMenu(plot, [this, plot, port](const QPoint &) {
+        ReportActions::ChartSource source;
+        source.plot = plot;
+        source.saver = m_reports;
+        source.what = port == 0 ? QStringLiteral("Port-A-chart") : QStringLiteral("Port-B-chart");
+        source.shown = [this, port] { return shownData(int(port)); };
+        source.allScales = [this, port] { return allScalesData(int(port)); };
+        auto *menu = new QMenu(plot);
+        ReportActions::addChartActions(menu, source);
+        return menu;
+    });
+}
+
+QList<ReportExport::ChartBlock> ChartsPanel::shownData(int port) const
+{
+    const QCustomPlot *plot = charts()[std::size_t(port)];
+    return {ChartExport::graphData(plot, ChartExport::visibleGraphs(plot))};
+}
+
+QList<ReportExport::ChartBlock> ChartsPanel::allScalesData(int port) const
+{
+    const QCustomPlot *plot = charts()[std::size_t(port)];
+    const Unit unit = m_ui->graphs_ps_radio->isChecked() ? PerSecond : Percentage;
+    QList<ReportExport::ChartBlock> blocks;
+    for (int scale = 0; scale < kScales; ++scale) {
+        QList<int> graphs;
+        for (int n = 1; n <= kSeries; ++n) {
+            if (m_checks[std::size_t(port)][std::size_t(n - 1)]->isChecked())
+                graphs << graphIndex(scale, unit, n);
+        }
+        blocks << ChartExport::graphData(plot, graphs, m_ui->graphs_resolution_dropdown->itemText(scale));
+    }
+    return blocks;
 }
 
 std::array<QCustomPlot *, 2> ChartsPanel::charts() const

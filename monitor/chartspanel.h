@@ -9,6 +9,8 @@
 
 #include "chartseries.h"
 #include "monitorclock.h"
+#include "reportexport.h"
+#include "reportsaver.h"
 #include "statisticssample.h"
 
 #include <QSharedPointer>
@@ -50,6 +52,13 @@ public:
     // The time scale shown (index of the resolution combo box).
     int shownScale() const;
 
+    // Device and save dialog of the exports; a saver of its own until set.
+    void setReportSaver(ReportSaver *saver) { m_reports = saver ? saver : &m_ownReports; }
+    // Port 0 (A) or 1 (B): the points of the series drawn, or of the same
+    // series on every time scale.
+    QList<ReportExport::ChartBlock> shownData(int port) const;
+    QList<ReportExport::ChartBlock> allScalesData(int port) const;
+
 public slots:
     void graphs_display();
     void graphs_clear();
@@ -69,6 +78,7 @@ private:
     void showWindow(int scale, double key);
     // `priority` is a QCustomPlot::RefreshPriority (kept out of this header).
     void replotCharts(int priority);
+    void installExport(std::size_t port);
 
     std::unique_ptr<Ui::ChartsPanel> m_ui;
     MonitorClock m_systemClock;
@@ -79,4 +89,6 @@ private:
     bool m_rebase = true;
     bool m_deferredReplot = false;
     bool m_replotWhenShown = false; // the charts changed while another tab was shown
+    ReportSaver m_ownReports;
+    ReportSaver *m_reports = &m_ownReports;
 };

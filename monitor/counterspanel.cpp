@@ -6,9 +6,11 @@
 #include "counterspanel.h"
 
 #include "pictures.h"
+#include "reportactions.h"
 #include "ui_counterspanel.h"
 
 #include <QHeaderView>
+#include <QMenu>
 
 namespace {
 // The row captions of both tables share one width so that their columns line up.
@@ -34,9 +36,7 @@ void setUpGauge(QGauge *gauge)
 }
 } // namespace
 
-CountersPanel::CountersPanel(QWidget *parent)
-    : QWidget(parent)
-    , m_ui(std::make_unique<Ui::CountersPanel>())
+CountersPanel::CountersPanel(QWidget *parent) : QWidget(parent), m_ui(std::make_unique<Ui::CountersPanel>())
 {
     m_ui->setupUi(this);
     m_ui->tableWidget->setPort(0);
@@ -49,6 +49,17 @@ CountersPanel::CountersPanel(QWidget *parent)
     for (QGauge *gauge : {m_ui->meters_a_bw_gauge, m_ui->meters_a_avbw_gauge, m_ui->meters_a_avcrc_gauge,
                           m_ui->meters_b_bw_gauge, m_ui->meters_b_avbw_gauge, m_ui->meters_b_avcrc_gauge})
         setUpGauge(gauge);
+
+    for (QTableWidget *table : {static_cast<QTableWidget *>(m_ui->tableWidget), m_ui->tableWidget_3,
+                                static_cast<QTableWidget *>(m_ui->tableWidget_2), m_ui->tableWidget_4}) {
+        ReportActions::enableTableCopy(table, [this](QMenu *menu) {
+            menu->addAction(QStringLiteral("Save counters of both ports as CSV…"), [this] {
+                m_reports->saveBytes(window(), QStringLiteral("Counters"), QStringLiteral("counters"),
+                                     QStringLiteral("csv"), QStringLiteral("CSV files (*.csv)"),
+                                     [this] { return countersCsv().toUtf8(); });
+            });
+        });
+    }
 
     connect(m_ui->conters_clear_all_btn, &QPushButton::clicked, this, &CountersPanel::counters_reset);
     connect(m_ui->conters_clear_a_btn, &QPushButton::clicked, this, &CountersPanel::counters_resetA);
@@ -74,6 +85,28 @@ void CountersPanel::refresh(const StatisticsSample &newest, const std::array<dou
         crcGauges[port]->setValue(figures.crcErrors);
     }
     m_previousRefreshMs = newest.words[StatisticsSample::SampleTime];
+    m_sampleTime = m_reports->now();
+}
+
+QString CountersPanel::countersCsv() const
+{
+    using ReportActions::tableTexts;
+    const QString packets = QStringLiteral("Packets");
+    const QString errors = QStringLiteral("Errors");
+    const QString a = QStringLiteral("Port A");
+    const QString b = QStringLiteral("Port B");
+    // Before the first refresh the tables show the cleared texts of now.
+    const QDateTime time = m_sampleTime.isValid() ? m_sampleTime : m_reports->now();
+    return ReportExport::countersCsv(m_reports->device(), time,
+                                     {{a, packets, tableTexts(m_ui->tableWidget)},
+                                      {a, errors, tableTexts(m_ui->tableWidget_3)},
+                                      {b, packets, tableTexts(m_ui->tableWidget_2)},
+                                      {b, errors, tableTexts(m_ui->tableWidget_4)}});
+}
+
+bool CountersPanel::saveCounters(const QString &path)
+{
+    return ReportSaver::writeBytes(window(), path, countersCsv().toUtf8());
 }
 
 void CountersPanel::clearToZero()

@@ -8,8 +8,10 @@
 #pragma once
 
 #include "portaverage.h"
+#include "reportsaver.h"
 #include "statisticssample.h"
 
+#include <QDateTime>
 #include <QWidget>
 
 #include <array>
@@ -34,6 +36,14 @@ public:
     // on (a pending clear wins).
     void clearToZero();
 
+    // Device, clock and save dialog of the exports; a saver of its own until set.
+    void setReportSaver(ReportSaver *saver) { m_reports = saver ? saver : &m_ownReports; }
+    // Both ports' tables as shown, headed by the device and the time of the
+    // refresh that wrote them.
+    QString countersCsv() const;
+    // Writes countersCsv() to `path`; a failure shows one box. False on failure.
+    bool saveCounters(const QString &path);
+
 public slots:
     void counters_resetA();
     void counters_resetB();
@@ -43,4 +53,7 @@ private:
     std::unique_ptr<Ui::CountersPanel> m_ui;
     std::array<PortAverage, 2> m_averages;
     uint64_t m_previousRefreshMs = 0;
+    QDateTime m_sampleTime; // wall-clock time of the last refresh
+    ReportSaver m_ownReports;
+    ReportSaver *m_reports = &m_ownReports;
 };

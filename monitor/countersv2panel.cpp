@@ -44,6 +44,12 @@ CounterV2Control *CountersV2Panel::control(int index) const
     return index >= 0 && index < kCounters ? m_controls[std::size_t(index)] : nullptr;
 }
 
+void CountersV2Panel::setReportSaver(ReportSaver *saver)
+{
+    for (CounterV2Control *row : m_controls)
+        row->setReportSaver(saver);
+}
+
 void CountersV2Panel::setClock(const MonitorClock *clock)
 {
     for (CounterV2Control *row : m_controls)

@@ -18,6 +18,7 @@
 #include <memory>
 
 class CounterV2Control;
+class ReportSaver;
 class QSettings;
 
 namespace Ui {
@@ -43,6 +44,8 @@ public:
     // The application's settings store (not owned); nothing is loaded or
     // saved without one.
     void setSettings(QSettings *settings);
+    // Device and save dialog of the charts' exports.
+    void setReportSaver(ReportSaver *saver);
 
     // A device with configurable counters became current: load its rules
     // (when its MAC text has the 17-character form) and send all sixteen to

@@ -6,11 +6,14 @@
 #include "counterv2control.h"
 
 #include "counterv2config.h"
+#include "chartexport.h"
 #include "counterv2editor.h"
+#include "reportactions.h"
 #include "ui_counterv2control.h"
 
 #include <qcustomplot.h>
 
+#include <QMenu>
 #include <QPointer>
 
 namespace {
@@ -47,6 +50,17 @@ CounterV2Control::CounterV2Control(QWidget *parent)
     plot->setBackground(palette().base());
     plot->yAxis->setRange(0, 1);
     plot->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // The chart lets the mouse through to the row, so the row offers its export.
+    ReportActions::installContextMenu(this, [this, plot](const QPoint &) {
+        ReportActions::ChartSource source;
+        source.plot = plot;
+        source.saver = m_reports;
+        source.what = QStringLiteral("counter-%1-chart").arg(index());
+        source.shown = [plot] { return QList<ReportExport::ChartBlock>{ChartExport::graphData(plot, {0})}; };
+        auto *menu = new QMenu(this);
+        ReportActions::addChartActions(menu, source);
+        return menu;
+    });
     setConfig(m_config);
 }
 
@@ -56,6 +70,7 @@ void CounterV2Control::setIndex(int index)
 {
     m_config.index = uint32_t(index);
     m_ui->numberLabel->setText(QStringLiteral("%1").arg(index));
+    m_ui->chart->graph(0)->setName(QStringLiteral("Counter %1 rate (/s)").arg(index));
 }
 
 void CounterV2Control::setConfig(const CounterV2Config &config)

@@ -10,6 +10,7 @@
 #include "countersample.h"
 #include "lumenquillapi.h"
 #include "monitorclock.h"
+#include "reportsaver.h"
 
 #include <QWidget>
 
@@ -45,6 +46,8 @@ public:
 
     // The chart's time axis follows this clock; the system clock when null.
     void setClock(const MonitorClock *clock);
+    // Device and save dialog of the chart's exports; a saver of its own until set.
+    void setReportSaver(ReportSaver *saver) { m_reports = saver ? saver : &m_ownReports; }
 
     // One refresh from the device's newest counter sample.
     void showSample(const CounterSample &sample);
@@ -75,4 +78,6 @@ private:
     bool m_resetRequested = false;
     MonitorClock m_systemClock;
     const MonitorClock *m_clock = &m_systemClock;
+    ReportSaver m_ownReports;
+    ReportSaver *m_reports = &m_ownReports;
 };

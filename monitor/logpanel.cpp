@@ -5,13 +5,26 @@
 
 #include "logpanel.h"
 
+#include "reportactions.h"
 #include "ui_logpanel.h"
 
-LogPanel::LogPanel(QWidget *parent)
-    : QWidget(parent)
-    , m_ui(std::make_unique<Ui::LogPanel>())
+#include <QMenu>
+
+LogPanel::LogPanel(QWidget *parent) : QWidget(parent), m_ui(std::make_unique<Ui::LogPanel>())
 {
     m_ui->setupUi(this); // connects log_clear_btn by name
+    // The text edit's own entries (copy, select all) stay; saving joins them.
+    QTextEdit *log = m_ui->log_txt;
+    ReportActions::installContextMenu(log, [this, log](const QPoint &pos) {
+        QMenu *menu = log->createStandardContextMenu(pos);
+        menu->setParent(log, menu->windowFlags());
+        menu->addSeparator();
+        menu->addAction(QStringLiteral("Save log as text…"), [this] {
+            m_reports->saveBytes(window(), QStringLiteral("Log"), QStringLiteral("log"), QStringLiteral("txt"),
+                                 QStringLiteral("Text files (*.txt)"), [this] { return logBytes(); });
+        });
+        return menu;
+    });
 }
 
 LogPanel::~LogPanel() = default;
@@ -31,8 +44,7 @@ AlarmSettings LogPanel::alarmSettings() const
     return settings;
 }
 
-void LogPanel::evaluateAlarms(const StatisticsSample &newest, const std::array<double, 2> &usage,
-                              const QString &stamp)
+void LogPanel::evaluateAlarms(const StatisticsSample &newest, const std::array<double, 2> &usage, const QString &stamp)
 {
     if (m_rebaseAlarms) {
         m_alarmBaseline = newest;
@@ -42,6 +54,20 @@ void LogPanel::evaluateAlarms(const StatisticsSample &newest, const std::array<d
     for (const QString &line : alarmLines(newest - m_alarmBaseline, usage, alarmSettings(), stamp))
         append(line);
     m_alarmBaseline = newest;
+}
+
+QByteArray LogPanel::logBytes() const
+{
+    QString text = m_ui->log_txt->toPlainText();
+    // A text file ends with a line break, so that tools count its last line.
+    if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')))
+        text += QLatin1Char('\n');
+    return text.toUtf8();
+}
+
+bool LogPanel::saveLog(const QString &path)
+{
+    return ReportSaver::writeBytes(window(), path, logBytes());
 }
 
 void LogPanel::on_log_clear_btn_clicked()

@@ -2,7 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
 // Live monitoring end to end: the window polls simulated devices, and the
-// Counters, Charts, Log, configurable counters and Timing tabs follow them.
+// Counters, Charts, Log, configurable counters and Timing tabs follow them,
+// and every tab's context menu exports what it shows.
 
 #include "counterv2config.h"
 #include "counterv2control.h"
@@ -12,15 +13,69 @@
 #include "ui_counterv2control.h"
 #include "windowharness.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTextEdit>
+#include <QTimer>
 
 namespace {
 const char *const kMac = "02:4c:51:00:04:01";
 const QByteArray kLoaded = WindowHarness::device(10, kMac, R"(,"traffic":{"a":{"load":0.4},"b":{"load":0.2}})");
 const char *const kCountersMac = "02:4c:51:00:06:01";
+const char *const kSfpMac = "02:4c:51:00:0c:01";
+const QByteArray kSfpTiming = WindowHarness::device(
+    12, kSfpMac,
+    R"(,"sfp":{"a":{"type":"10GBASE-SR"},"b":{"type":"10GBASE-LR"}},"traffic":{"a":{"load":0.5},"b":{"load":0.3}})");
+
+// The context menu a right click on `target` opens (null when none opens).
+QMenu *openContextMenu(QWidget *target)
+{
+    emit target->customContextMenuRequested(QPoint(20, 20));
+    return qobject_cast<QMenu *>(QApplication::activePopupWidget());
+}
+
+// The entry reached through submenus by the starts of their texts.
+QAction *entry(QMenu *menu, const QStringList &path)
+{
+    QAction *found = nullptr;
+    for (const QString &step : path) {
+        found = nullptr;
+        for (QAction *action : menu ? menu->actions() : QList<QAction *>()) {
+            if (action->text().startsWith(step)) {
+                found = action;
+                break;
+            }
+        }
+        if (!found)
+            return nullptr;
+        menu = found->menu();
+    }
+    return found;
+}
+
+// Types `path` into the next save dialog and accepts it.
+void answerSaveDialog(const QString &path)
+{
+    auto *timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, path] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        timer->deleteLater();
+    });
+    timer->start(10);
+}
 
 QString colourOf(const QLabel *bullet)
 {
@@ -183,6 +238,108 @@ private slots:
         for (int s = 0; s < 60 && colourOf(fix) != "green"; ++s)
             pollAndNote();
         QCOMPARE(colours, (QStringList{"red", "yellow", "green"}));
+    }
+
+    // Every export from its context menu, on a simulated 10G tap with SFP
+    // modules and timing: the menu opens, shows the entry, and the entry
+    // writes its file (or fills the clipboard). LQ_REPORT_SAMPLES_DIR keeps
+    // the menus' pictures and the files for the operator notes.
+    void contextMenusExport_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QStringList>("path");
+        QTest::addColumn<QString>("file");     // empty: the entry copies
+        QTest::addColumn<QString>("expected"); // the file's or the clipboard's start, or what it holds
+        QTest::newRow("counters CSV") << "tableWidget" << QStringList{"Save counters"} << "counters.csv"
+                                      << "# MAC: 02:4c:51:00:0c:01\r\n";
+        QTest::newRow("counters copy") << "tableWidget_4" << QStringList{"Copy table"} << ""
+                                       << "\tTotal\tRate (/s)\tPercentage\nInvalid packets\t";
+        QTest::newRow("chart PNG") << "graphs_a" << QStringList{"Save chart as PNG", "At its size"} << "chart.png"
+                                   << "PNG\r\n";
+        QTest::newRow("chart PNG 2x") << "graphs_b" << QStringList{"Save chart as PNG", "At 2"} << "chart2x.png"
+                                      << "PNG\r\n";
+        QTest::newRow("chart PDF") << "graphs_b" << QStringList{"Save chart as PDF"} << "chart.pdf"
+                                   << "%PDF";
+        QTest::newRow("chart SVG") << "graphs_a" << QStringList{"Save chart as SVG"} << "chart.svg"
+                                   << "<?xml";
+        QTest::newRow("chart data") << "graphs_a" << QStringList{"Save data as CSV"} << "chart.csv"
+                                    << "Time (UTC),Seconds,Valid Packets (%),Invalid Packets (%),Bandwidth Usage (%)";
+        QTest::newRow("chart data, all scales")
+            << "graphs_b" << QStringList{"Save data of all four scales"} << "scales.csv"
+            << "Scale,Time (UTC)";
+        QTest::newRow("timing chart") << "TimingChart" << QStringList{"Save data as CSV"} << "timing.csv"
+                                      << "Time (UTC),Seconds,Deviation from PPS (ns)";
+        QTest::newRow("log") << "log_txt" << QStringList{"Save log as text"} << "log.txt"
+                             << "Link Up";
+        QTest::newRow("SFP report") << "sfpDisp" << QStringList{"Save SFP report"} << "sfp.txt"
+                                    << "SFP modules\nMAC: 02:4c:51:00:0c:01\n";
+        QTest::newRow("SFP copy") << "sfpDisp" << QStringList{"Copy SFP report"} << ""
+                                  << "SFP modules\n";
+        QTest::newRow("PHY table copy") << "physRegsTable1" << QStringList{"Copy table"} << ""
+                                        << "Link";
+        QTest::newRow("device information") << "deviceGroup" << QStringList{"Copy device information"} << ""
+                                            << "Link Up Duration: ";
+    }
+    void contextMenusExport()
+    {
+        QFETCH(QString, target);
+        QFETCH(QStringList, path);
+        QFETCH(QString, file);
+        QFETCH(QString, expected);
+        QVERIFY(m_h.open(kSfpMac, kSfpTiming));
+        m_h.window->monitorClock()->setManual(QDateTime(QDate(2026, 3, 14), QTime(9, 0), Qt::UTC));
+        m_h.window->resize(1280, 900);
+        m_h.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_h.window.get()));
+        for (int i = 0; i < 90; ++i) {
+            m_h.window->monitorClock()->advance(1000);
+            m_h.poll();
+        }
+        QWidget *widget = child<QWidget>(target.toLatin1().constData());
+        QVERIFY(widget);
+        // Shown as the operator sees it, so pictures have the tab's size.
+        auto *tabs = child<QTabWidget>("tabWidget");
+        for (QWidget *page = widget->parentWidget(); page; page = page->parentWidget()) {
+            if (tabs->indexOf(page) >= 0)
+                tabs->setCurrentWidget(page);
+        }
+        QApplication::processEvents();
+
+        QMenu *menu = openContextMenu(widget);
+        QVERIFY2(menu, "no context menu opened");
+        QAction *action = entry(menu, path);
+        QVERIFY2(action && action->isEnabled(), qPrintable(path.join(" > ")));
+        const QPixmap picture = menu->grab();
+        QVERIFY(!picture.isNull() && picture.width() > 50 && picture.height() > 20);
+
+        const QString samples = qEnvironmentVariable("LQ_REPORT_SAMPLES_DIR");
+        if (!samples.isEmpty())
+            picture.save(QDir(samples).filePath("menu-" + target + ".png"));
+        QTemporaryDir dir;
+        menu->hide();
+        QApplication::clipboard()->clear();
+        if (!file.isEmpty())
+            answerSaveDialog(dir.filePath(file));
+        action->trigger();
+        menu->close();
+
+        QByteArray written;
+        if (file.isEmpty()) {
+            written = QApplication::clipboard()->text().toUtf8();
+        } else {
+            QFile out(dir.filePath(file));
+            QVERIFY2(out.open(QIODevice::ReadOnly), qPrintable(file + " was not written"));
+            written = out.readAll();
+            if (!samples.isEmpty())
+                QFile::copy(out.fileName(), QDir(samples).filePath(file));
+        }
+        const QByteArray start = expected.toUtf8();
+        QVERIFY2(written.startsWith(start) || (start.size() < 20 && written.contains(start)),
+                 written.left(200).constData());
+        if (file.endsWith(".png")) {
+            QCustomPlot *plot = child<QCustomPlot>(target.toLatin1().constData());
+            QCOMPARE(QImage::fromData(written).size(), plot->size() * (file.contains("2x") ? 2 : 1));
+        }
     }
 };
 

@@ -6,6 +6,7 @@
 
 #include "sfpdisplay.h"
 #include "sfpoptions.h"
+#include "sfpreport.h"
 #include "sfptexts.h"
 #include "sfptransceiver.h"
 
@@ -107,6 +108,8 @@ void textRows(const char *name, Format format, std::initializer_list<std::pair<u
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(SfpInfo)
 
 class tst_SfpDisplay : public QObject {
     Q_OBJECT
@@ -328,6 +331,100 @@ private slots:
     {
         QFETCH(QString, shown);
         QTEST(shown, "wanted");
+    }
+
+    // The report says what the tab shows: every caption with each port's text,
+    // the measurements with their thresholds in the tab's order, the option
+    // words decoded, and the record's bytes exactly.
+    void reportIsWhatTheTabShows_data()
+    {
+        QTest::addColumn<SfpInfo>("info");
+        QTest::newRow("two modules") << record();
+        SfpInfo absent = record();
+        absent.portB = SfpPortInfo{};
+        QTest::newRow("Port B absent") << absent;
+        SfpInfo noThresholds = record();
+        noThresholds.portA.options[SfpTexts::kAlarmWarningFlagsOption] = 1;
+        noThresholds.portB.diagnosticMonitoringType = SfpTexts::kNoDiagnostics;
+        QTest::newRow("no thresholds, no diagnostics") << noThresholds;
+        SfpInfo invalid = record();
+        invalid.valid = 0;
+        QTest::newRow("no SFP data") << invalid;
+    }
+    void reportIsWhatTheTabShows()
+    {
+        QFETCH(SfpInfo, info);
+        SFPDisplay display;
+        ReportSaver saver;
+        saver.setDevice({"Lab tap", "00:0d:3f:12:34:56", "LumenQuill 10G"});
+        QDateTime now(QDate(2026, 3, 14), QTime(9, 26, 53), Qt::UTC);
+        saver.setClock([&now] { return now; });
+        display.setReportSaver(&saver);
+        display.sfpUpdate(&info);
+        now = now.addSecs(5); // the report carries the time of the record shown
+        QVERIFY(display.reportText().startsWith(
+            "SFP modules\nMAC: 00:0d:3f:12:34:56\nFriendly name: Lab tap\nModel: LumenQuill 10G\nTime (UTC): " +
+            (info.valid ? QString("2026-03-14T09:26:53Z") : QString("2026-03-14T09:26:58Z")) + '\n'));
+        const QString report = display.reportText();
+        if (!info.valid) {
+            QVERIFY(report.contains("The device has sent no SFP data."));
+            QVERIFY(!report.contains("== Port A =="));
+            return;
+        }
+        const QString sections[2] = {report.section("== Port B ==", 0, 0).section("== Port A ==", 1),
+                                     report.section("== Port B ==", 1)};
+        for (int port = 0; port < 2; ++port) {
+            const QString &text = sections[port];
+            const SfpPortInfo &module = port ? info.portB : info.portA;
+            QVERIFY2(!text.isEmpty(), "no section for the port");
+            for (const char *name : {"identityTable", "rateTable", "typeTable", "lengthTable"}) {
+                for (const QString &row : table(display, name)) {
+                    const QStringList cells = row.split('|');
+                    if (cells.value(port + 1).isEmpty() || cells.value(port + 1) == "[]")
+                        continue;
+                    // "Status" is the identity table's first caption in the report.
+                    const QString caption = cells[0].isEmpty() ? QStringLiteral("Status") : cells[0];
+                    const QRegularExpression line("\\n  " + QRegularExpression::escape(caption) + ": +" +
+                                                  QRegularExpression::escape(cells[port + 1].trimmed()) + "\\n");
+                    QVERIFY2(text.contains(line), qPrintable(caption + " / " + cells[port + 1]));
+                }
+            }
+            for (const QString &row : table(display, "measuresTable" + QByteArray(1, "AB"[port]))) {
+                QStringList cells = row.split('|');
+                if (cells.value(5).isEmpty())
+                    continue; // no diagnostics shown, none reported
+                const int at = text.indexOf("\n  " + cells[0] + ' ');
+                QVERIFY2(at >= 0, qPrintable(cells[0]));
+                const QString line = text.mid(at + 1, text.indexOf('\n', at + 1) - at - 1);
+                int from = 0;
+                for (int c = 1; c <= 5; ++c) {
+                    const QString expected = cells[c].isEmpty() ? QStringLiteral("-") : cells[c];
+                    from = line.indexOf(expected, from);
+                    QVERIFY2(from > 0, qPrintable(line + " lacks " + expected));
+                    from += expected.size();
+                }
+            }
+            if (module.present) {
+                const QStringList captions = SfpReport::optionCaptions();
+                for (int k = 0; k < LQ_SFP_OPTION_WORDS; ++k)
+                    QVERIFY(text.contains(
+                        QRegularExpression(QRegularExpression::escape(captions[k]) + ": +" +
+                                           QRegularExpression::escape(SfpTexts::optionValue(k, module.options[k])))));
+            }
+            // The hex rows give back the record byte for byte.
+            QByteArray bytes;
+            for (const QString &line : text.section("(528 bytes, hex)\n", 1).split('\n')) {
+                for (const QString &hex : line.mid(6, 16 * 3).split(' ', Qt::SkipEmptyParts))
+                    bytes.append(char(hex.toUInt(nullptr, 16)));
+            }
+            QCOMPARE(bytes, QByteArray(reinterpret_cast<const char *>(&module), sizeof module));
+        }
+        // The saved file is the report as UTF-8 (the lengths hold "µm").
+        QTemporaryDir dir;
+        QVERIFY(display.saveReport(dir.filePath("sfp.txt")));
+        QFile file(dir.filePath("sfp.txt"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()), display.reportText());
     }
 };
 
