@@ -741,6 +741,8 @@ private slots:
                 failures.push_back(answer != 0);
             }
             QCOMPARE(lqsim_call_count("LumenquillAPIGetStatistics"), uint64_t(400));
+            QCOMPARE(lqsim_failure_count("LumenquillAPIGetStatistics"),
+                     uint64_t(std::count(failures.begin(), failures.end(), true)));
             // Nothing else fails, nor anything after a refused request.
             QCOMPARE(LumenquillAPIGetDeviceType(h, out<uint32_t>()), 0);
             QCOMPARE(LumenquillAPIGetVersion(), 0x000D0302u);
