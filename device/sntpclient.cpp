@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <cerrno>
 #include <cstdio>
@@ -65,7 +66,11 @@ SntpTime sntpDecodeReply(const uint8_t *reply, std::size_t length)
     // Through single precision on purpose (about 60 ns resolution): a clock
     // set only needs to know where in the second the reply lies, and the
     // figures stay those the manager has always produced.
-    const float fraction = static_cast<float>(bigEndian32(packet + kTransmitFractionAt));
+    // A fraction in the last 128 steps of a second rounds up to a whole 2^32 in
+    // single precision, which would read as 1 000 000 000 ns: the second's end
+    // is kept inside it instead.
+    const float fraction =
+        std::min(static_cast<float>(bigEndian32(packet + kTransmitFractionAt)), std::nextafter(4294967296.0f, 0.0f));
     time.nanoseconds = static_cast<int32_t>(double(fraction) * 1e9 * (1.0 / 4294967296.0));
     return time;
 }

@@ -154,6 +154,14 @@ uint64_t lqsim_call_count(const char *function)
     return which ? core().faults().callCount(*which) : 0;
 }
 
+uint64_t lqsim_failure_count(const char *function)
+{
+    if (!function)
+        return 0;
+    const std::optional<ApiFunction> which = lqsim::apiFunctionByName(function);
+    return which ? core().faults().failureCount(*which) : 0;
+}
+
 void lqsim_reset_call_counts(void)
 {
     core().faults().resetCallCounts();

@@ -79,16 +79,20 @@ std::optional<int> FaultInjector::enter(ApiFunction function)
     if (!fault)
         return std::nullopt;
     const int code = fault->code;
+    const auto fail = [&] {
+        m_failures[index].fetch_add(1, std::memory_order_relaxed);
+        return code;
+    };
     switch (fault->mode) {
     case Mode::Once:
         fault.reset();
         m_armed.fetch_sub(1, std::memory_order_release);
-        return code;
+        return fail();
     case Mode::Always:
-        return code;
+        return fail();
     case Mode::Rate:
         if (std::uniform_real_distribution<double>(0.0, 1.0)(fault->random) < fault->rate)
-            return code;
+            return fail();
         return std::nullopt;
     }
     return std::nullopt;
@@ -124,9 +128,16 @@ uint64_t FaultInjector::callCount(ApiFunction function) const
     return m_calls[static_cast<size_t>(function)].load(std::memory_order_relaxed);
 }
 
+uint64_t FaultInjector::failureCount(ApiFunction function) const
+{
+    return m_failures[static_cast<size_t>(function)].load(std::memory_order_relaxed);
+}
+
 void FaultInjector::resetCallCounts()
 {
     for (auto &count : m_calls)
+        count.store(0, std::memory_order_relaxed);
+    for (auto &count : m_failures)
         count.store(0, std::memory_order_relaxed);
 }
 

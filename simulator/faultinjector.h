@@ -74,6 +74,8 @@ public:
     bool arm(ApiFunction function, Mode mode, double rate, int code);
     void clear();
     uint64_t callCount(ApiFunction function) const;
+    // Calls that answered an injected failure; reset with the call counts.
+    uint64_t failureCount(ApiFunction function) const;
     void resetCallCounts();
 
 private:
@@ -90,6 +92,7 @@ private:
     std::array<std::optional<Fault>, kApiFunctionCount> m_faults;
     std::atomic<int> m_armed{0}; // lets the common, fault-free call skip the lock
     std::array<std::atomic<uint64_t>, kApiFunctionCount> m_calls{};
+    std::array<std::atomic<uint64_t>, kApiFunctionCount> m_failures{};
 };
 
 } // namespace lqsim

@@ -75,6 +75,8 @@ void lqsim_clear_failures(void);
 /* How many times a library function has been called since the last reset
  * (failed calls included). */
 uint64_t lqsim_call_count(const char *function);
+/* How many of those calls answered an injected failure. */
+uint64_t lqsim_failure_count(const char *function);
 void lqsim_reset_call_counts(void);
 
 /* How many device library calls (any LumenquillAPI... function but

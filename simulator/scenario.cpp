@@ -372,6 +372,19 @@ std::string syntaxError(std::string_view text, const std::string &source, const 
     return errorLine(source, lineAtOffset(text, offset), "invalid JSON: " + what);
 }
 
+// A number beyond what a double holds ("1e999"): nlohmann names the number
+// but not its place, so the line is that of its first appearance.
+std::string numberError(std::string_view text, const std::string &source, const json::out_of_range &e)
+{
+    const std::string what = e.what();
+    const size_t open = what.find('\'');
+    const size_t close = open == std::string::npos ? open : what.find('\'', open + 1);
+    const std::string number = close == std::string::npos ? std::string() : what.substr(open + 1, close - open - 1);
+    const size_t at = number.empty() ? std::string_view::npos : text.find(number);
+    return errorLine(source, lineAtOffset(text, at == std::string_view::npos ? 0 : at),
+                     "invalid JSON: number out of range" + (number.empty() ? std::string() : ": " + number));
+}
+
 // Thrown by the parser callback at the first container past the bound.
 struct TooDeep {};
 
@@ -437,6 +450,9 @@ bool parseWith(std::string_view text, const std::string &source, const char *roo
             value = json::parse(text.begin(), text.end(), boundDepth);
         } catch (const json::parse_error &e) {
             *error = syntaxError(text, source, e);
+            return false;
+        } catch (const json::out_of_range &e) {
+            *error = numberError(text, source, e);
             return false;
         } catch (const TooDeep &) {
             JsonPath at;

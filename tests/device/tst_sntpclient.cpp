@@ -56,6 +56,8 @@ private slots:
         QTest::newRow("half second") << kServerNtpSeconds << 0x80000000u << 48 << 1704067200u << 500000000;
         QTest::newRow("before 1970 wraps") << 0u << 0u << 48 << 2085978496u << 0;
         QTest::newRow("short reply lacks the fraction") << kServerNtpSeconds << 0x80000000u << 44 << 1704067200u << 0;
+        QTest::newRow("last fraction stays in its second")
+            << kServerNtpSeconds << 0xffffffffu << 48 << 1704067200u << 999999940;
         QTest::newRow("empty reply") << kServerNtpSeconds << 0x80000000u << 0 << 2085978496u << 0;
     }
 

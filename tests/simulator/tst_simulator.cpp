@@ -483,6 +483,8 @@ private slots:
         const QByteArray badMac = second("{\n\"type\": 14,\n\n\"mac\": \"zz\"\n}"); // on line 6, after an empty one
         row("JSON syntax", "{\n  \"devices\": [\n    {\"type\": 10,}\n  ]\n}", ":3: invalid JSON: ");
         row("cut short", "{\"devices\": [", ":1: invalid JSON: ");
+        row("number beyond a double", lines({type, mac, "\"seed\": 1e999"}),
+            ":6: invalid JSON: number out of range: 1e999");
         row("not an object", "[1, 2]", ":1: scenario: must be an object");
         row("misspelt devices", "{\n  \"device\": []\n}", ":2: device: unknown field");
         row("no devices", "{\n}", ":1: devices: missing");
@@ -741,6 +743,8 @@ private slots:
                 failures.push_back(answer != 0);
             }
             QCOMPARE(lqsim_call_count("LumenquillAPIGetStatistics"), uint64_t(400));
+            QCOMPARE(lqsim_failure_count("LumenquillAPIGetStatistics"),
+                     uint64_t(std::count(failures.begin(), failures.end(), true)));
             // Nothing else fails, nor anything after a refused request.
             QCOMPARE(LumenquillAPIGetDeviceType(h, out<uint32_t>()), 0);
             QCOMPARE(LumenquillAPIGetVersion(), 0x000D0302u);
