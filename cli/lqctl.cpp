@@ -123,6 +123,9 @@ private:
 
     int parse(const QStringList &valueOptions, const QStringList &flagOptions);
     int openDevice(const QString &wanted);
+    // openDevice, then a refusal unless the device has `capability`; `lacking`
+    // completes "device <mac> has no ...".
+    int openDeviceWith(const QString &wanted, uint32_t capability, const char *lacking);
 
     int list();
     int status();
@@ -191,6 +194,16 @@ QString Command::refusalOf(const StatsThreadInfo &info) const
     if (!driver.isEmpty())
         return driver;
     return versionRefusal(kLibraryVersionCheck, LumenquillAPIGetVersion());
+}
+
+int Command::openDeviceWith(const QString &wanted, uint32_t capability, const char *lacking)
+{
+    if (const int rc = openDevice(wanted))
+        return rc;
+    if (!(m_device.capabilities & capability))
+        return fail(DeviceRefused,
+                    QStringLiteral("device %1 has no %2").arg(macText(m_device.mac), QLatin1String(lacking)));
+    return Ok;
 }
 
 int Command::openDevice(const QString &wanted)
@@ -663,10 +676,8 @@ int Command::features()
 {
     if (m_positional.isEmpty())
         return fail(BadUsage, QStringLiteral("features takes a DEVICE"));
-    if (const int rc = openDevice(m_positional[0]))
+    if (const int rc = openDeviceWith(m_positional[0], LQ_CAP_CONFIGURABLE, "configurable features"))
         return rc;
-    if (!(m_device.capabilities & LQ_CAP_CONFIGURABLE))
-        return fail(DeviceRefused, QStringLiteral("device %1 has no configurable features").arg(macText(m_device.mac)));
     DeviceFeatures features{};
     DevicePortsSpeed speeds{};
     if (int rc = LumenquillAPIGetDeviceFeatures(m_handle, &features))
@@ -728,10 +739,8 @@ int Command::ports()
     using PortSettings::PortBox;
     if (m_positional.isEmpty())
         return fail(BadUsage, QStringLiteral("ports takes a DEVICE"));
-    if (const int rc = openDevice(m_positional[0]))
+    if (const int rc = openDeviceWith(m_positional[0], LQ_CAP_PORT_SPEED, "port settings"))
         return rc;
-    if (!(m_device.capabilities & LQ_CAP_PORT_SPEED))
-        return fail(DeviceRefused, QStringLiteral("device %1 has no port settings").arg(macText(m_device.mac)));
     DeviceFeatures features{};
     DevicePortsSpeed speeds{};
     if (int rc = LumenquillAPIGetDeviceFeatures(m_handle, &features))
@@ -812,10 +821,8 @@ int Command::filter()
 {
     if (m_positional.isEmpty())
         return fail(BadUsage, QStringLiteral("filter takes a DEVICE"));
-    if (const int rc = openDevice(m_positional[0]))
+    if (const int rc = openDeviceWith(m_positional[0], LQ_CAP_FILTERS, "packet filters"))
         return rc;
-    if (!(m_device.capabilities & LQ_CAP_FILTERS))
-        return fail(DeviceRefused, QStringLiteral("device %1 has no packet filters").arg(macText(m_device.mac)));
     PacketFilter current{};
     if (int rc = LumenquillAPIGetPacketFilter(m_handle, &current))
         return refused(QStringLiteral("to read its packet filter"), rc);
@@ -929,10 +936,8 @@ int Command::pattern()
 {
     if (m_positional.isEmpty())
         return fail(BadUsage, QStringLiteral("pattern takes a DEVICE"));
-    if (const int rc = openDevice(m_positional[0]))
+    if (const int rc = openDeviceWith(m_positional[0], LQ_CAP_FILTERS, "pattern filter"))
         return rc;
-    if (!(m_device.capabilities & LQ_CAP_FILTERS))
-        return fail(DeviceRefused, QStringLiteral("device %1 has no pattern filter").arg(macText(m_device.mac)));
     DpiFilter current{};
     if (int rc = LumenquillAPIGetDpiFilter(m_handle, &current))
         return refused(QStringLiteral("to read its pattern"), rc);
@@ -1032,10 +1037,8 @@ int Command::capture()
         if (!QFileInfo(QFileInfo(options.file).absolutePath()).isDir())
             return fail(BadUsage, QStringLiteral("the folder of %1 does not exist").arg(options.file));
     }
-    if (const int rc = openDevice(m_positional[0]))
+    if (const int rc = openDeviceWith(m_positional[0], LQ_CAP_CONFIGURABLE, "direct capture"))
         return rc;
-    if (!(m_device.capabilities & LQ_CAP_CONFIGURABLE))
-        return fail(DeviceRefused, QStringLiteral("device %1 has no direct capture").arg(macText(m_device.mac)));
     DiskDumpStatus status{};
     if (int rc = LumenquillAPIDiskDumpGetStatus(m_handle, &status))
         return refused(QStringLiteral("to report its capture"), rc);
@@ -1180,10 +1183,8 @@ int Command::time()
     const QString source = m_positional[1];
     if (source != QLatin1String("gps") && source != QLatin1String("sntp"))
         return fail(BadUsage, QStringLiteral("unknown time source '%1' (gps or sntp)").arg(source));
-    if (const int rc = openDevice(m_positional[0]))
+    if (const int rc = openDeviceWith(m_positional[0], LQ_CAP_TIMING, "timing"))
         return rc;
-    if (!(m_device.capabilities & LQ_CAP_TIMING))
-        return fail(DeviceRefused, QStringLiteral("device %1 has no timing").arg(macText(m_device.mac)));
     TimingTimeSet set{};
     if (source == QLatin1String("gps")) {
         set.source = LQ_TIME_SOURCE_GPS;
