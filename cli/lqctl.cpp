@@ -36,6 +36,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 namespace Lqctl {
 
@@ -259,27 +260,17 @@ int Command::run()
         return fail(DeviceRefused, QStringLiteral("the device library refused to start (answer %1). %2")
                                        .arg(rc)
                                        .arg(QString::fromLatin1(kOneProcess).simplified()));
-    int result = Ok;
-    if (m_command == QLatin1String("list"))
-        result = list();
-    else if (m_command == QLatin1String("status"))
-        result = status();
-    else if (m_command == QLatin1String("features"))
-        result = features();
-    else if (m_command == QLatin1String("ports"))
-        result = ports();
-    else if (m_command == QLatin1String("filter"))
-        result = filter();
-    else if (m_command == QLatin1String("pattern"))
-        result = pattern();
-    else if (m_command == QLatin1String("capture"))
-        result = capture();
-    else if (m_command == QLatin1String("firmware"))
-        result = firmware();
-    else if (m_command == QLatin1String("time"))
-        result = time();
-    else
-        result = monitor();
+    static const std::pair<const char *, int (Command::*)()> kHandlers[] = {
+        {"list", &Command::list},       {"status", &Command::status},     {"features", &Command::features},
+        {"ports", &Command::ports},     {"filter", &Command::filter},     {"pattern", &Command::pattern},
+        {"capture", &Command::capture}, {"firmware", &Command::firmware}, {"time", &Command::time},
+        {"monitor", &Command::monitor},
+    };
+    int result = BadUsage;
+    for (const auto &[name, handler] : kHandlers) {
+        if (m_command == QLatin1String(name))
+            result = (this->*handler)();
+    }
     out().flush();
     m_session.close();
     return result;

@@ -26,14 +26,11 @@ DeviceRead readDeviceIdentity(uint64_t h, StatsThreadInfo &info)
 
 DeviceRead readDeviceStatus(uint64_t h, StatsThreadInfo &info)
 {
-    info = makeRequest(h);
-    LQ_READ(LumenquillAPIGetDeviceType(h, &info.deviceType));
-    info.capabilities = LumenquillAPIGetDeviceCapabilities(info.deviceType);
-    LQ_READ(LumenquillAPIGetDeviceMAC(h, info.mac));
-    LQ_READ(LumenquillAPIGetVersions(h, &info.versions));
+    // The identity first, in the same order of calls.
+    if (const DeviceRead identity = readDeviceIdentity(h, info); identity.code != 0)
+        return identity;
     const uint32_t caps = info.capabilities;
     if (caps & LQ_CAP_CONFIGURABLE) {
-        LQ_READ(LumenquillAPIGetDeviceFeatures(h, &info.features));
         LQ_READ(LumenquillAPIGetDevicePortsSpeed(h, &info.portsSpeed));
         LQ_READ(LumenquillAPIGetLinkStatus(h, &info.linkStatus));
         LQ_READ(LumenquillAPIGetDeviceExtraInfo(h, &info.extraInfo));
