@@ -46,8 +46,12 @@ QString DeviceComboBox::entryText(const LumenquillDevice &device)
 
 void DeviceComboBox::addDevice(const LumenquillDevice &device, const QString &iconPath)
 {
-    const QIcon icon = iconPath.isEmpty() ? QIcon() : QIcon(iconPath);
-    addItem(icon, entryText(device), QVariant::fromValue(device));
+    // One icon per model picture: a picture loaded anew for every arrival
+    // would put its scaled copies into the pixmap cache again each time a
+    // device is plugged.
+    if (!iconPath.isEmpty() && !m_icons.contains(iconPath))
+        m_icons.insert(iconPath, QIcon(iconPath));
+    addItem(m_icons.value(iconPath), entryText(device), QVariant::fromValue(device));
 }
 
 QString DeviceComboBox::friendlyName(QSettings &settings, const QString &mac)

@@ -9,6 +9,8 @@
 #include "lumenquilldevice.h"
 
 #include <QComboBox>
+#include <QHash>
+#include <QIcon>
 
 class QSettings;
 
@@ -44,4 +46,5 @@ private:
 
     bool m_editing = false;
     uint64_t m_editingHandle = 0; // the device being renamed, while editing
+    QHash<QString, QIcon> m_icons; // by picture path
 };

@@ -306,10 +306,14 @@ private slots:
         QCOMPARE(entries(), entry(kMacA, "Lab tap") + " | " + entry(kMacB) + " (on)");
         QSettings stored(QSettings::NativeFormat, QSettings::UserScope, "Hollerby", "LumenquillManager");
         QCOMPARE(stored.value("DeviceConfig/024c5100010a/FriendlyName").toString(), QStringLiteral("Lab tap"));
+        const qint64 iconBefore = selector->itemIcon(0).cacheKey();
         plug(kMacA, false);
         QTRY_COMPARE(entries(), entry(kMacB) + " (on)");
         plug(kMacA, true);
         QTRY_COMPARE(entries(), entry(kMacB) + " | " + entry(kMacA, "Lab tap") + " (on)");
+        // The model's picture is loaded once, not once per arrival: every new
+        // picture would add its scaled copies to the pixmap cache.
+        QCOMPARE(selector->itemIcon(1).cacheKey(), iconBefore);
 
         for (const QSize size : {QSize(1400, 900), QSize(900, 700)}) {
             m_window->resize(size);

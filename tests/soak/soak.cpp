@@ -94,6 +94,14 @@ long residentKb()
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
+// Bytes handed out by the allocator and not yet freed, large blocks included:
+// tells growth in use from growth in the allocator's own keeping.
+long heapInUseKb()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return long((info.uordblks + info.hblkhd) / 1024);
+}
+
 // The library functions a device may fail at any time. Initialising and
 // uninitialising happen once per run and are not what the soak is about;
 // the version and capability queries cannot fail.
@@ -224,8 +232,8 @@ int Soak::run()
         if (s == warmUp)
             rssStart = residentKb();
         if (s > 0 && s % std::max(1, steps / 8) == 0)
-            std::printf("lq_soak: hour %.1f, RSS %ld kB, %d cycles\n", double(s) * kStepMs / 3600000.0, residentKb(),
-                        m_cycles);
+            std::printf("lq_soak: hour %.1f, RSS %ld kB, heap in use %ld kB, %d cycles\n",
+                        double(s) * kStepMs / 3600000.0, residentKb(), heapInUseKb(), m_cycles);
         m_operatorActed = false;
         const bool updateWasRunning = m_window->updateInProgress();
         if ((s + 1) % cycleEvery == 0 && m_cycles < m_options.cycles)
@@ -317,14 +325,7 @@ void Soak::poll()
     if (asked && m_probe->status.size() == before)
         ++m_unansweredPolls;
     // Only the count matters; the records themselves would grow for ever.
-    m_probe->status.clear();
-    m_probe->added.clear();
-    m_probe->removed.clear();
-    m_probe->features.clear();
-    m_probe->progress.clear();
-    m_probe->updateStatus.clear();
-    m_probe->order.clear();
-    m_probe->sntpFailures.clear();
+    m_probe->clear();
 }
 
 void Soak::cycle(int n)

@@ -58,6 +58,17 @@ public:
         return true;
     }
 
+    // Forgets every answer recorded so far; a long run that only counts them
+    // calls this after each step, or the records pile up for ever.
+    void clear()
+    {
+        for (QList<StatsThreadInfo> *list :
+             {&added, &removed, &status, &features, &simpleFilters, &dpiFilters, &progress, &updateStatus})
+            list->clear();
+        order.clear();
+        sntpFailures.clear();
+    }
+
     QList<StatsThreadInfo> added, removed, status, features, simpleFilters, dpiFilters, progress, updateStatus;
     QStringList order;
     QStringList sntpFailures;
